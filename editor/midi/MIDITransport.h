@@ -11,7 +11,6 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
-#include <vector>
 
 class TMIDIEventPushThread;
 
@@ -77,13 +76,19 @@ private:
     void pushEvent();
     void closeOpenSysEx();
     void releaseCurrent();
+    void appendSysEx(const unsigned char* bytes, int count);
 
     TMIDIReaderRefConInterface* m_reader = nullptr;
     TMIDIEventPushThread* m_pusher = nullptr;
     tagMPEVENT m_current;
-    std::vector<unsigned char> m_sysex;
+    // The SysEx message being assembled (first byte included); handed to the
+    // ring record on push.
+    unsigned char* m_sysex = nullptr;
+    int m_sysexLength = 0;
+    int m_sysexCapacity = 0;
     bool m_sysexOverflow = false;
     uint64_t m_packetNs = 0;
+    std::atomic<uint64_t> m_droppedEvents{0};
     std::atomic<uint64_t> m_droppedSysEx{0};
 };
 
