@@ -5,6 +5,8 @@
 #include <QMap>
 #include <QString>
 #include <QStringView>
+#include <utility>
+#include <vector>
 
 class AddressTransTable {
 public:
@@ -20,5 +22,10 @@ public:
     bool contains(QStringView name) const;
 
 private:
+    template <typename Name>
+    int find(Name name) const;
+
     QMap<QString, int> m_table;
+    // The same entries sorted by name, for look-ups without building a QString.
+    std::vector<std::pair<QString, int>> m_sorted;
 };

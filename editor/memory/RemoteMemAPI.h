@@ -178,6 +178,8 @@ private:
     unsigned char m_txModelId[2] = {0x7F, 0x17};
     unsigned char m_rxModelId[2] = {0x7F, 0x19};
 
+    // Guards the route object pointers for calls made without the memory lock.
+    QMutex m_linkMutex;
     QMutex m_pendingMutex;
     QList<int> m_pendingTemplateSelects;
     QMutex m_denyMutex;
