@@ -39,6 +39,8 @@ uint32 PlugProvider::release() {
 }
 
 bool PlugProvider::SetupPlugin() {
+  if (m_created) return m_component != nullptr;
+  m_created = true;
   if (m_factory == nullptr) return false;
   void* object = nullptr;
   if (m_factory->createInstance(m_classId.data(), kIComponentIID.data(), &object) != kResultOk ||
@@ -86,16 +88,17 @@ void PlugProvider::TerminatePlugin() {
   m_controller = nullptr;
   m_component = nullptr;
   m_controllerIsComponent = false;
+  m_created = false;
 }
 
 IComponent* PlugProvider::getComponent() {
-  if (m_component == nullptr) SetupPlugin();
+  SetupPlugin();
   if (m_component != nullptr) m_component->addRef();
   return m_component;
 }
 
 IEditController* PlugProvider::getController() {
-  if (m_component == nullptr) SetupPlugin();
+  SetupPlugin();
   if (m_controller != nullptr) m_controller->addRef();
   return m_controller;
 }

@@ -48,6 +48,7 @@ private:
   vstapi::vst3::IComponent* m_component = nullptr;
   vstapi::vst3::IEditController* m_controller = nullptr;
   bool m_controllerIsComponent = false;
+  bool m_created = false;  // creation tried since the last termination
 };
 
 // The host context handed to plug-ins' initialize(); set by the VST 3 reader.
