@@ -1,0 +1,69 @@
+#pragma once
+// Reads what the keyboard sends on its communication port: writes received
+// parameter changes and template dumps into memory without echoing them
+// back, resumes the transmit queue when a dump ends or an acknowledgement
+// comes, counts outstanding dumps and requests and raises the completion
+// signals. Runs on the port's pump thread.
+
+#include <QMutex>
+#include <QString>
+
+#include <cstddef>
+
+#include "editor/memory/ComuLink.h"
+#include "editor/memory/ParamAddress.h"
+#include "editor/protocol/MessageProcessor.h"
+
+class SysExParamChangeAddressTransTable;
+
+class MessageDecoder : public MessageProcessor, public DecoderLink {
+public:
+    static constexpr int kFilterType = 6;
+
+    MessageDecoder(SysExParamChangeAddressTransTable* table, const unsigned char* modelId, long port,
+                   RemoteMemAPI* api, int filterType = kFilterType);
+
+    bool Process(tagMPEVENT& event) override;
+
+    // ---- steps (a message is the bytes after F0, ending with F7) ----
+    bool DecodeBulk(const unsigned char* m, std::size_t n);
+    bool decodeBulkHeader(const unsigned char* m, std::size_t n);
+    bool decodeBulkContents(const unsigned char* m, std::size_t n);
+    bool decodeBulkFooter(const unsigned char* m, std::size_t n);
+    bool setParamToMemoryFromBulk(const ParamAddress& address, const unsigned char* m, std::size_t n);
+    bool DecodeParameterChange(const unsigned char* m, std::size_t n);
+
+    bool WriteNumericParamToMemory(const ParamAddress& address, int value);
+    bool WriteStringParamToMemory(const ParamAddress& address, const QString& text);
+    bool WriteStringParamToMemory(const char* bytes, int position, const ParamAddress& address, int count);
+    QString getStringParamFromMemory(const ParamAddress& address);
+
+    // ---- counters, each under its own mutex; never below 0 ----
+    void incrementTransmitedBulkCounter() override;
+    void decrementTransmitedBulkCounter();
+    void clearTransmitedBulkCounter() override;
+    void incrementTransmitedBulkReqCounter() override;
+    void decrementTransmitedBulkReqCounter();
+    void clearTransmitedBulkReqCounter() override;
+    int transmitedBulkCounter();
+    int transmitedBulkReqCounter();
+
+    bool isReceiving() const { return m_receiving; }
+    int targetBank() const { return m_targetBank; }
+    int targetTemplate() const { return m_targetTemplate; }
+
+private:
+    // Full width of a text value as the keyboard keeps it.
+    static int textWidth(const ParamAddress& address);
+
+    SysExParamChangeAddressTransTable* m_table;
+    unsigned char m_modelId[2];
+    // Touched only by the pump thread.
+    bool m_receiving = false;
+    int m_targetBank = 2;
+    int m_targetTemplate = 0;
+    QMutex m_bulkCounterMutex;
+    int m_transmitedBulk = 0;
+    QMutex m_bulkReqCounterMutex;
+    int m_transmitedBulkReq = 0;
+};
