@@ -9,12 +9,12 @@ FUnknown* gHostContext = nullptr;
 FUnknown* GetHostContext() { return gHostContext; }
 void SetHostContext(FUnknown* context) { gHostContext = context; }
 
-PlugProvider::PlugProvider(IPluginFactory* factory, const PClassInfo2& info, bool plugIsGlobal)
+VSTAPI_FOREIGN_CALLS PlugProvider::PlugProvider(IPluginFactory* factory, const PClassInfo2& info, bool plugIsGlobal)
     : m_factory(factory), m_classId(FUID::From(info.cid)), m_plugIsGlobal(plugIsGlobal) {
   if (m_factory != nullptr) m_factory->addRef();
 }
 
-PlugProvider::~PlugProvider() {
+VSTAPI_FOREIGN_CALLS PlugProvider::~PlugProvider() {
   TerminatePlugin();
   if (m_factory != nullptr) m_factory->release();
 }
@@ -38,7 +38,7 @@ uint32 PlugProvider::release() {
   return count;
 }
 
-bool PlugProvider::SetupPlugin() {
+VSTAPI_FOREIGN_CALLS bool PlugProvider::SetupPlugin() {
   if (m_created) return m_component != nullptr;
   m_created = true;
   if (m_factory == nullptr) return false;
@@ -80,7 +80,7 @@ bool PlugProvider::SetupPlugin() {
   return true;
 }
 
-void PlugProvider::TerminatePlugin() {
+VSTAPI_FOREIGN_CALLS void PlugProvider::TerminatePlugin() {
   if (m_component != nullptr) m_component->terminate();
   if (m_controller != nullptr && !m_controllerIsComponent) m_controller->terminate();
   if (m_controller != nullptr) m_controller->release();
@@ -91,19 +91,19 @@ void PlugProvider::TerminatePlugin() {
   m_created = false;
 }
 
-IComponent* PlugProvider::getComponent() {
+VSTAPI_FOREIGN_CALLS IComponent* PlugProvider::getComponent() {
   SetupPlugin();
   if (m_component != nullptr) m_component->addRef();
   return m_component;
 }
 
-IEditController* PlugProvider::getController() {
+VSTAPI_FOREIGN_CALLS IEditController* PlugProvider::getController() {
   SetupPlugin();
   if (m_controller != nullptr) m_controller->addRef();
   return m_controller;
 }
 
-tresult PlugProvider::releasePlugIn(IComponent* component, IEditController* controller) {
+VSTAPI_FOREIGN_CALLS tresult PlugProvider::releasePlugIn(IComponent* component, IEditController* controller) {
   if (component != nullptr) component->release();
   if (controller != nullptr) controller->release();
   if (!m_plugIsGlobal) TerminatePlugin();

@@ -17,13 +17,13 @@ std::string LowBytesOf(const char16_t* text, std::size_t maxUnits) {
 
 // ---------------------------------------------------------------------------
 
-CParameterInfoFinder::CParameterInfoFinder(IPlugProvider* provider, std::vector<SVSTiInfo>* out,
+VSTAPI_FOREIGN_CALLS CParameterInfoFinder::CParameterInfoFinder(IPlugProvider* provider, std::vector<SVSTiInfo>* out,
                                            const std::string& name)
     : m_provider(provider), m_out(out), m_name(name) {
   if (m_provider != nullptr) m_provider->addRef();
 }
 
-CParameterInfoFinder::~CParameterInfoFinder() {
+VSTAPI_FOREIGN_CALLS CParameterInfoFinder::~CParameterInfoFinder() {
   teardown();
   if (m_provider != nullptr) m_provider->release();
 }
@@ -47,14 +47,14 @@ uint32 CParameterInfoFinder::release() {
   return count;
 }
 
-bool CParameterInfoFinder::setup() {
+VSTAPI_FOREIGN_CALLS bool CParameterInfoFinder::setup() {
   if (m_provider == nullptr) return false;
   m_component = m_provider->getComponent();
   m_controller = m_provider->getController();
   return m_component != nullptr;
 }
 
-bool CParameterInfoFinder::teardown() {
+VSTAPI_FOREIGN_CALLS bool CParameterInfoFinder::teardown() {
   if (m_provider != nullptr && (m_component != nullptr || m_controller != nullptr))
     m_provider->releasePlugIn(m_component, m_controller);
   m_component = nullptr;
@@ -84,7 +84,7 @@ void CParameterInfoFinder::GetUnitRelation(long unitId, const std::vector<UnitIn
   CollectUnitNames(unitId, *units, &visited, parameter);
 }
 
-bool CParameterInfoFinder::run(ITestResult* result) {
+VSTAPI_FOREIGN_CALLS bool CParameterInfoFinder::run(ITestResult* result) {
   if (result == nullptr || m_component == nullptr || m_controller == nullptr || m_out == nullptr)
     return false;
 
@@ -170,7 +170,7 @@ bool CVST3ParamFinder::AddVSTi(CParameterInfoFinder* finder) {
   return true;
 }
 
-void CVST3ParamFinder::ReleaseFinders() {
+VSTAPI_FOREIGN_CALLS void CVST3ParamFinder::ReleaseFinders() {
   for (CParameterInfoFinder* finder = m_first; finder != nullptr;) {
     CParameterInfoFinder* next = finder->next;
     finder->release();
@@ -179,7 +179,7 @@ void CVST3ParamFinder::ReleaseFinders() {
   m_first = m_last = nullptr;
 }
 
-int CVST3ParamFinder::LoadAndReadVST3(const std::string& path) {
+VSTAPI_FOREIGN_CALLS int CVST3ParamFinder::LoadAndReadVST3(const std::string& path) {
   if (m_out == nullptr || path.empty()) return vif::kExitBadArguments;
   auto module = std::make_unique<VstModule>(path.c_str());
   if (!module->isValid()) return vif::kExitNoPlugin;

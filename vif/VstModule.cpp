@@ -21,7 +21,7 @@ std::string VstModule::LibraryPathOf(const std::string& path) {
   return dir + "/Contents/" + machine.machine + "-linux/" + name + ".so";
 }
 
-VstModule::VstModule(const char* path) {
+VSTAPI_FOREIGN_CALLS VstModule::VstModule(const char* path) {
   if (path == nullptr || *path == '\0') return;
   const std::string library = LibraryPathOf(path);
   if (library.empty()) return;
@@ -39,7 +39,7 @@ VstModule::VstModule(const char* path) {
     m_factory = getFactory();
 }
 
-VstModule::~VstModule() {
+VSTAPI_FOREIGN_CALLS VstModule::~VstModule() {
   if (m_factory != nullptr) m_factory->release();
   m_factory = nullptr;
   if (m_library == nullptr) return;

@@ -10,6 +10,15 @@
 #include <cstdint>
 #include <cstring>
 
+// Plug-in objects are reached through these interfaces but are not objects of
+// our classes (some are plain C structures with a table of functions), so the
+// sanitizer's dynamic-type check does not apply to calls into them.
+#if defined(__clang__) || defined(__GNUC__)
+#define VSTAPI_FOREIGN_CALLS __attribute__((no_sanitize("vptr")))
+#else
+#define VSTAPI_FOREIGN_CALLS
+#endif
+
 namespace vstapi::vst3 {
 
 using int8 = std::int8_t;
