@@ -101,6 +101,29 @@ std::string FileNameOf(const std::string& path, bool* ok) {
   return name + ext;
 }
 
+// The extension of the shared objects that are VST 2 plug-ins on Linux.
+constexpr const char* kSharedObjectExtension = "so";
+
+// True when a folder above the item is a ".vst" or ".vst3" bundle.
+bool IsInsideBundle(const std::string& path) {
+  std::string dir;
+  if (!CFileSearch::SplitPath(&path, &dir, nullptr, nullptr, false)) return false;
+  std::string::size_type start = 0;
+  while (start < dir.size()) {
+    const auto end = dir.find('/', start);
+    if (end == std::string::npos) break;
+    std::string component = dir.substr(start, end - start);
+    CFileSearch::MakeStringAllLower(&component);
+    const auto endsWith = [&](const std::string& suffix) {
+      return component.size() > suffix.size() &&
+             component.compare(component.size() - suffix.size(), suffix.size(), suffix) == 0;
+    };
+    if (endsWith(".vst") || endsWith(".vst3")) return true;
+    start = end + 1;
+  }
+  return false;
+}
+
 }  // namespace
 
 CVSTiPathFinder::CVSTiPathFinder(const std::string& folder) {
@@ -127,6 +150,8 @@ bool CVSTiPathFinder::SearchAllFiles(const std::vector<std::string>& folders,
         search.SetIgnorableDirPath((base + effectFolder).c_str());
       search.SetSearchExtension("vst");
       search.SetSearchPackageType("aPcs");
+      // On Linux a VST 2 plug-in is usually a bare shared object.
+      search.SetSearchExtension(kSharedObjectExtension);
     } else {
       search.SetSearchExtension("vst3");
     }
@@ -140,16 +165,24 @@ bool CVSTiPathFinder::StoreFilePath(const CFileSearch& search, std::vector<std::
   struct Keyword {
     const char* text;
     bool isExtension;
+    bool optional;
   };
   const std::vector<Keyword> keywords =
-      isVST2 ? std::vector<Keyword>{{"vst", true}, {"aPcs", false}}
-             : std::vector<Keyword>{{"vst3", true}};
+      isVST2 ? std::vector<Keyword>{{"vst", true, false},
+                                    {"aPcs", false, false},
+                                    {kSharedObjectExtension, true, true}}
+             : std::vector<Keyword>{{"vst3", true, false}};
   for (const auto& keyword : keywords) {
     const long index = search.GetKeywordIndex(keyword.text, keyword.isExtension);
-    if (index < 0) return false;
+    if (index < 0) {
+      if (keyword.optional) continue;
+      return false;
+    }
     const long count = search.GetNumberOfPaths(index);
     for (long i = 0; i < count; ++i) {
       const std::string path = search.GetPath(index, i);
+      // The library inside a plug-in bundle is the bundle's, not a plug-in of its own.
+      if (keyword.optional && IsInsideBundle(path)) continue;
       if (!IsIgnorable(path) && CheckNotSynthList(path)) AddPath(path, found);
     }
   }

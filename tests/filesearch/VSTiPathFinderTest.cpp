@@ -36,6 +36,21 @@ TEST(CVSTiPathFinder, Vst2SearchLeavesOutEffectFoldersAtTheRootOnly) {
   EXPECT_EQ(Sorted(found), Sorted({y, z}));
 }
 
+TEST(CVSTiPathFinder, Vst2SharedObjectsAreFoundOutsideBundles) {
+  TempTree tree;
+  const std::string bare = tree.add("amsynth_vst.so");
+  const std::string nested = tree.add("lsp/sampler-mono.so");
+  const std::string bundle = tree.add("ProM.vst/");
+  tree.add("ProM.vst/ProM.so");
+  tree.add("ProM.so");  // the bundle of the same name wins
+  tree.add("Other.vst3/Contents/x86_64-linux/Other.so");
+  tree.add("Reverb/Hall.so");
+  CVSTiPathFinder finder("");
+  std::vector<std::string> found;
+  EXPECT_TRUE(finder.SearchAllFiles({tree.root()}, &found, true));
+  EXPECT_EQ(Sorted(found), Sorted({bare, nested, bundle}));
+}
+
 TEST(CVSTiPathFinder, EarlierRootWinsForTheSameName) {
   TempTree first;
   TempTree second;
