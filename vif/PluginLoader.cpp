@@ -90,6 +90,22 @@ std::string CPluginLoader::LibraryPathOf(const std::string& path) {
   return libraries.empty() ? std::string() : libraries.front();
 }
 
+std::string CPluginLoader::BundleNameFromPlist(const std::string& text) {
+  static const std::string kKey = "<key>CFBundleName</key>";
+  const auto key = text.find(kKey);
+  if (key == std::string::npos) return {};
+  const auto valueStart = key + kKey.size();
+  const auto open = text.find("<string>", valueStart);
+  if (open == std::string::npos) return {};
+  // Only white space may stand between the key and its value.
+  const auto between = text.substr(valueStart, open - valueStart);
+  if (between.find_first_not_of(" \t\r\n") != std::string::npos) return {};
+  const auto start = open + 8;
+  const auto close = text.find("</string>", start);
+  if (close == std::string::npos) return {};
+  return DecodeXmlText(text.substr(start, close - start));
+}
+
 std::string CPluginLoader::BundleNameOf(const std::string& bundlePath) {
   if (!IsDirectory(bundlePath)) return {};
   for (const char* plist : {"/Contents/Info.plist", "/Info.plist"}) {
@@ -97,18 +113,7 @@ std::string CPluginLoader::BundleNameOf(const std::string& bundlePath) {
     if (!file) continue;
     std::stringstream buffer;
     buffer << file.rdbuf();
-    const std::string text = buffer.str();
-    const auto key = text.find("<key>CFBundleName</key>");
-    if (key == std::string::npos) return {};
-    const auto open = text.find("<string>", key);
-    if (open == std::string::npos) return {};
-    // Only white space may stand between the key and its value.
-    const auto between = text.substr(key + 23, open - key - 23);
-    if (between.find_first_not_of(" \t\r\n") != std::string::npos) return {};
-    const auto start = open + 8;
-    const auto close = text.find("</string>", start);
-    if (close == std::string::npos) return {};
-    return DecodeXmlText(text.substr(start, close - start));
+    return BundleNameFromPlist(buffer.str());
   }
   return {};
 }

@@ -23,6 +23,8 @@ public:
   static std::string LibraryPathOf(const std::string& path);
   // "CFBundleName" of a bundle folder's Info.plist, empty when absent.
   static std::string BundleNameOf(const std::string& bundlePath);
+  // "CFBundleName" from the text of an Info.plist, empty when absent.
+  static std::string BundleNameFromPlist(const std::string& text);
 
 private:
   void* LookUp(const char* symbol) const;

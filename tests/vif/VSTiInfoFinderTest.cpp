@@ -2,6 +2,7 @@
 // clean-up, the bypass-only output and the unit-name walk.
 
 #include "ToolRun.h"
+#include "vif/PluginLoader.h"
 #include "vif/VST3ParamFinder.h"
 #include "vif/VSTiInfoFinder.h"
 
@@ -94,6 +95,21 @@ TEST(VSTiInfoFinder, BypassOnlyInstrumentWritesOneBypassParameter) {
 TEST(VSTiInfoFinder, UnwritableOutputIsNotAnError) {
   CVSTiInfoFinder finder("/nonexistent-folder/VSTiInfoFinder.txt");
   EXPECT_EQ(finder.GetVSTiInfo("/plugins/" + CVSTiInfoFinder::BypassOnlyList().back() + ".vst"), 2);
+}
+
+TEST(CPluginLoader, BundleNameFromPlist) {
+  const struct {
+    std::string plist;
+    std::string name;
+  } cases[] = {
+      {"<dict><key>CFBundleName</key><string>Grand</string></dict>", "Grand"},
+      {"<key>CFBundleName</key>\n\t <string>Keys &amp; &lt;Pads&gt;</string>", "Keys & <Pads>"},
+      {"<key>CFBundleName</key><integer>3</integer><string>Late</string>", ""},
+      {"<key>CFBundleExecutable</key><string>x</string>", ""},
+      {"<key>CFBundleName</key><string>Unterminated", ""},
+      {"", ""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(CPluginLoader::BundleNameFromPlist(c.plist), c.name) << c.plist;
 }
 
 vstapi::vst3::UnitInfo Unit(int id, int parent, const char16_t* name) {
