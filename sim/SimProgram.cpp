@@ -1,0 +1,214 @@
+#include "sim/SimProgram.h"
+
+#include "sim/KeyboardPorts.h"
+#include "sim/SimBankFile.h"
+
+#include <charconv>
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <mutex>
+#include <thread>
+
+namespace sim {
+
+namespace {
+
+bool readInt(const std::string& text, int minimum, int maximum, int& out)
+{
+    int value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size() || value < minimum || value > maximum) return false;
+    out = value;
+    return true;
+}
+
+std::string timeStamp()
+{
+    using namespace std::chrono;
+    const auto now = system_clock::now();
+    const std::time_t seconds = system_clock::to_time_t(now);
+    std::tm local{};
+    localtime_r(&seconds, &local);
+    char buffer[32];
+    const int ms = int(duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000);
+    std::snprintf(buffer, sizeof buffer, "%02d:%02d:%02d.%03d ", local.tm_hour, local.tm_min, local.tm_sec, ms);
+    return buffer;
+}
+
+} // namespace
+
+std::string simUsage()
+{
+    std::string backends;
+    for (const auto& b : keyboardPortBackends()) backends += (backends.empty() ? "" : ", ") + b;
+    return "Usage: zeno-keyboard-sim [options]\n"
+           "Plays a ZenoA/ZenoB keyboard on MIDI: five ports each way, active sensing\n"
+           "on port 1, templates exchanged on port 5. Stops on Ctrl+C or SIGTERM.\n"
+           "\n"
+           "Options:\n"
+           "  --backend NAME          MIDI service (" + backends + ")\n"
+           "  --name NAME             name of the port set (default \"" + kDefaultKeyboardName + "\")\n"
+           "  --load FILE             start with the templates of this bank file (.X5R)\n"
+           "  --save-on-exit FILE     write the keyboard's templates to this bank file on exit\n"
+           "                          and whenever the editor asks for a store to flash\n"
+           "  --device N              device number 0..15 in the keyboard's messages\n"
+           "  --active-sensing-ms N   active sensing period (default 300)\n"
+           "  --fault F[,F...]        misbehave on purpose; may be repeated:\n" +
+           faultHelp() +
+           "  --log FILE              message log to FILE ('-' for standard output;\n"
+           "                          default standard error)\n"
+           "  --quiet                 no message log\n"
+           "  --help                  this text\n";
+}
+
+bool parseSimArguments(const std::vector<std::string>& args, SimProgramOptions& options, std::string& error)
+{
+    SimProgramOptions out = options;
+    if (out.name.empty()) out.name = kDefaultKeyboardName;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        auto value = [&](std::string& into) {
+            if (i + 1 >= args.size() || args[i + 1].empty()) {
+                error = "the option " + arg + " needs a value";
+                return false;
+            }
+            into = args[++i];
+            return true;
+        };
+        std::string text;
+        if (arg == "--help" || arg == "-h") {
+            out.help = true;
+        } else if (arg == "--quiet") {
+            out.quiet = true;
+        } else if (arg == "--backend") {
+            if (!value(out.backend)) return false;
+        } else if (arg == "--name") {
+            if (!value(out.name)) return false;
+        } else if (arg == "--load") {
+            if (!value(out.loadPath)) return false;
+        } else if (arg == "--save-on-exit") {
+            if (!value(out.savePath)) return false;
+        } else if (arg == "--log") {
+            if (!value(out.logPath)) return false;
+        } else if (arg == "--device") {
+            if (!value(text)) return false;
+            if (!readInt(text, 0, 15, out.deviceNumber)) {
+                error = "the device number must be 0..15, not \"" + text + "\"";
+                return false;
+            }
+        } else if (arg == "--active-sensing-ms") {
+            if (!value(text)) return false;
+            if (!readInt(text, 10, 10000, out.activeSensingMs)) {
+                error = "the active sensing period must be 10..10000 ms, not \"" + text + "\"";
+                return false;
+            }
+        } else if (arg == "--fault") {
+            if (!value(text)) return false;
+            std::size_t start = 0;
+            while (start <= text.size()) {
+                const auto comma = text.find(',', start);
+                const std::string one = text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+                if (!applyFault(one, out.faults, error)) return false;
+                if (comma == std::string::npos) break;
+                start = comma + 1;
+            }
+        } else {
+            error = "unknown argument \"" + arg + "\" (see --help)";
+            return false;
+        }
+    }
+    if (out.backend.empty() && !keyboardPortBackends().empty()) {
+        out.backend = keyboardPortBackends().front();
+    }
+    options = out;
+    return true;
+}
+
+int runSimulator(const SimProgramOptions& options, const std::atomic<bool>& stop)
+{
+    std::FILE* logFile = stderr;
+    if (options.logPath == "-") {
+        logFile = stdout;
+    } else if (!options.logPath.empty()) {
+        logFile = std::fopen(options.logPath.c_str(), "a");
+        if (!logFile) {
+            std::fprintf(stderr, "zeno-keyboard-sim: cannot write the log file \"%s\"\n", options.logPath.c_str());
+            return 1;
+        }
+    }
+    std::mutex logLock;
+    auto status = [&](const std::string& text) {
+        std::lock_guard guard(logLock);
+        std::fprintf(stderr, "zeno-keyboard-sim: %s\n", text.c_str());
+        std::fflush(stderr);
+        if (logFile != stderr) {
+            std::fprintf(logFile, "%s--- %s\n", timeStamp().c_str(), text.c_str());
+            std::fflush(logFile);
+        }
+    };
+    auto finish = [&](int code) {
+        if (logFile != stderr && logFile != stdout) std::fclose(logFile);
+        return code;
+    };
+
+    KeyboardSim keyboard(options.deviceNumber);
+    keyboard.setFaults(options.faults);
+    if (!options.loadPath.empty()) {
+        std::string error;
+        if (!loadBankFile(keyboard, options.loadPath, error)) {
+            status(error);
+            return finish(2);
+        }
+        status("loaded \"" + options.loadPath + "\"");
+    }
+    if (!options.quiet) {
+        keyboard.setLogSink([&](const std::string& line) {
+            std::lock_guard guard(logLock);
+            std::fprintf(logFile, "%s%s\n", timeStamp().c_str(), line.c_str());
+            std::fflush(logFile);
+        });
+    }
+    std::atomic<bool> flashed{false};
+    keyboard.setFlashHandler([&flashed] { flashed = true; });
+
+    std::string error;
+    auto ports = makeKeyboardPorts(options.backend, error);
+    if (!ports) {
+        status(error);
+        return finish(1);
+    }
+    SimRunner runner(keyboard, *ports, options.activeSensingMs);
+    runner.start();
+    if (!ports->open(options.name, runner, error)) {
+        runner.stop();
+        status(error);
+        return finish(1);
+    }
+    status("keyboard ready: " + ports->where() + "; faults: " + describeFaults(options.faults));
+
+    auto save = [&](const char* why) {
+        if (options.savePath.empty()) return true;
+        std::string saveError;
+        if (!saveBankFile(keyboard, options.savePath, saveError)) {
+            status(saveError);
+            return false;
+        }
+        status(std::string("saved \"") + options.savePath + "\" (" + why + ")");
+        return true;
+    };
+
+    while (!stop.load()) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        if (flashed.exchange(false)) save("store to flash");
+    }
+    ports->close();
+    runner.stop();
+    const SimStats stats = keyboard.stats();
+    status("stopped: " + std::to_string(stats.messagesIn) + " messages in, " + std::to_string(stats.messagesOut) +
+           " out, " + std::to_string(stats.dumpsSent) + " templates sent, " + std::to_string(stats.dumpsAccepted) +
+           " taken in, " + std::to_string(stats.dumpsRejected) + " refused");
+    return finish(save("exit") ? 0 : 3);
+}
+
+} // namespace sim
