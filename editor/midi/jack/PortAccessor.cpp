@@ -1,0 +1,54 @@
+#include "editor/midi/jack/PortAccessor.h"
+
+#include "editor/midi/jack/Service.h"
+
+std::mutex TJackMIDIPortAccessor::s_mutex;
+std::shared_ptr<JackMIDIService> TJackMIDIPortAccessor::s_client;
+int TJackMIDIPortAccessor::s_midiClientCounter = 0;
+
+TJackMIDIPortAccessor::TJackMIDIPortAccessor()
+{
+    std::lock_guard lock(s_mutex);
+    // A server that went away since the client was made gets a new chance.
+    if (!s_client || !s_client->alive())
+        s_client = JackMIDIService::open();
+    ++s_midiClientCounter;
+}
+
+TJackMIDIPortAccessor::~TJackMIDIPortAccessor()
+{
+    std::lock_guard lock(s_mutex);
+    if (--s_midiClientCounter <= 0) {
+        s_client.reset();
+        s_midiClientCounter = 0;
+    }
+}
+
+std::shared_ptr<JackMIDIService> TJackMIDIPortAccessor::client()
+{
+    std::lock_guard lock(s_mutex);
+    return s_client;
+}
+
+int TJackMIDIPortAccessor::getNumPorts(int io) const
+{
+    if (io < 0 || io > 1)
+        return 0;
+    const std::shared_ptr<JackMIDIService> service = client();
+    m_snapshot[io] = service ? service->ports(io) : QStringList();
+    if (service)
+        service->rememberPorts(io, m_snapshot[io]);
+    return int(m_snapshot[io].size());
+}
+
+QString TJackMIDIPortAccessor::identifierForIndex(int io, int index) const
+{
+    if (io < 0 || io > 1 || index < 0 || index >= m_snapshot[io].size())
+        return {};
+    const std::shared_ptr<JackMIDIService> service = client();
+    QString device;
+    QString endpoint;
+    if (!service || !service->portNames(m_snapshot[io].at(index), &device, &endpoint))
+        return {};
+    return makeIdentifier(device, endpoint, index);
+}

@@ -1,0 +1,378 @@
+#include "editor/midi/jack/Service.h"
+
+#include <jack/jack.h>
+#include <jack/metadata.h>
+#include <jack/midiport.h>
+#include <jack/ringbuffer.h>
+#include <jack/uuid.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+namespace {
+
+uint64_t steadyNowNs()
+{
+    return uint64_t(std::chrono::duration_cast<std::chrono::nanoseconds>(
+                        std::chrono::steady_clock::now().time_since_epoch())
+                        .count());
+}
+
+// JACK reports a missing server on stderr by default; to the editor that is
+// an ordinary off-line state.
+void quietJack()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        jack_set_error_function([](const char*) {});
+        jack_set_info_function([](const char*) {});
+    });
+}
+
+// Orders "client:Port2" before "client:Port10".
+bool naturalLess(const QString& a, const QString& b)
+{
+    int i = 0;
+    int j = 0;
+    while (i < a.size() && j < b.size()) {
+        if (a[i].isDigit() && b[j].isDigit()) {
+            int si = i;
+            int sj = j;
+            while (si < a.size() && a[si] == u'0')
+                ++si;
+            while (sj < b.size() && b[sj] == u'0')
+                ++sj;
+            int ei = si;
+            int ej = sj;
+            while (ei < a.size() && a[ei].isDigit())
+                ++ei;
+            while (ej < b.size() && b[ej].isDigit())
+                ++ej;
+            if (ei - si != ej - sj)
+                return ei - si < ej - sj;
+            const int c = QStringView(a).mid(si, ei - si).compare(QStringView(b).mid(sj, ej - sj));
+            if (c != 0)
+                return c < 0;
+            i = ei;
+            j = ej;
+            continue;
+        }
+        if (a[i] != b[j])
+            return a[i] < b[j];
+        ++i;
+        ++j;
+    }
+    return (a.size() - i) < (b.size() - j);
+}
+
+QString prettyName(jack_uuid_t subject)
+{
+    char* value = nullptr;
+    char* type = nullptr;
+    QString result;
+    if (jack_get_property(subject, JACK_METADATA_PRETTY_NAME, &value, &type) == 0 && value)
+        result = QString::fromUtf8(value);
+    if (value)
+        jack_free(value);
+    if (type)
+        jack_free(type);
+    return result;
+}
+
+constexpr size_t kOutputRingBytes = 64 * 1024;
+
+} // namespace
+
+std::shared_ptr<JackMIDIService> JackMIDIService::open(const char* clientName)
+{
+    quietJack();
+    jack_status_t status {};
+    jack_client_t* client = jack_client_open(clientName, JackNoStartServer, &status);
+    if (!client)
+        return nullptr;
+    std::shared_ptr<JackMIDIService> service(new JackMIDIService);
+    service->m_client = client;
+    service->m_name = QString::fromUtf8(jack_get_client_name(client));
+    jack_set_process_callback(client, &JackMIDIService::process, service.get());
+    jack_on_shutdown(client, &JackMIDIService::shutdown, service.get());
+    if (jack_activate(client) != 0)
+        return nullptr; // the destructor closes the client
+    service->m_alive = true;
+    return service;
+}
+
+bool JackMIDIService::serverAnswers()
+{
+    quietJack();
+    jack_status_t status {};
+    jack_client_t* client = jack_client_open("Zeno probe", JackNoStartServer, &status);
+    if (!client)
+        return false;
+    jack_client_close(client);
+    return true;
+}
+
+JackMIDIService::~JackMIDIService()
+{
+    if (!m_client)
+        return;
+    if (m_alive)
+        jack_deactivate(m_client);
+    jack_client_close(m_client);
+    for (auto* table : {m_inputs, m_outputs}) {
+        for (int i = 0; i < kMaxSlots; ++i) {
+            Slot* slot = table[i].exchange(nullptr);
+            if (!slot)
+                continue;
+            if (slot->ring)
+                jack_ringbuffer_free(slot->ring);
+            delete slot;
+        }
+    }
+}
+
+int JackMIDIService::process(uint32_t frames, void* arg)
+{
+    auto* self = static_cast<JackMIDIService*>(arg);
+    self->m_inProcess.store(1);
+    const uint64_t now = steadyNowNs();
+    for (auto& entry : self->m_inputs) {
+        Slot* slot = entry.load();
+        if (!slot)
+            continue;
+        void* buffer = jack_port_get_buffer(slot->port, frames);
+        const uint32_t count = jack_midi_get_event_count(buffer);
+        for (uint32_t k = 0; k < count; ++k) {
+            jack_midi_event_t event;
+            if (jack_midi_event_get(&event, buffer, k) == 0 && event.size > 0)
+                slot->sink->receive(event.buffer, int(event.size), now);
+        }
+    }
+    for (auto& entry : self->m_outputs) {
+        Slot* slot = entry.load();
+        if (!slot)
+            continue;
+        void* buffer = jack_port_get_buffer(slot->port, frames);
+        jack_midi_clear_buffer(buffer);
+        for (;;) {
+            uint32_t length = 0;
+            if (jack_ringbuffer_read_space(slot->ring) < sizeof length)
+                break;
+            jack_ringbuffer_peek(slot->ring, reinterpret_cast<char*>(&length), sizeof length);
+            if (jack_ringbuffer_read_space(slot->ring) < sizeof length + length)
+                break;
+            jack_midi_data_t* out = jack_midi_event_reserve(buffer, 0, length);
+            if (!out)
+                break; // this cycle's buffer is full: the rest goes next cycle
+            jack_ringbuffer_read_advance(slot->ring, sizeof length);
+            jack_ringbuffer_read(slot->ring, reinterpret_cast<char*>(out), length);
+        }
+    }
+    self->m_inProcess.store(0);
+    return 0;
+}
+
+void JackMIDIService::shutdown(void* arg)
+{
+    static_cast<JackMIDIService*>(arg)->m_alive = false;
+}
+
+QStringList JackMIDIService::ports(int io) const
+{
+    QStringList list;
+    if (!m_alive || io < 0 || io > 1)
+        return list;
+    const char** names = jack_get_ports(m_client, nullptr, JACK_DEFAULT_MIDI_TYPE,
+                                        io == 0 ? JackPortIsOutput : JackPortIsInput);
+    if (!names)
+        return list;
+    const QString own = m_name + QLatin1Char(':');
+    for (const char** p = names; *p; ++p) {
+        const QString name = QString::fromUtf8(*p);
+        if (!name.startsWith(own))
+            list.append(name);
+    }
+    jack_free(names);
+    std::sort(list.begin(), list.end(), naturalLess);
+    return list;
+}
+
+void JackMIDIService::rememberPorts(int io, const QStringList& list)
+{
+    if (io < 0 || io > 1)
+        return;
+    std::lock_guard lock(m_listMutex);
+    m_numbered[io] = list;
+    m_remembered[io] = true;
+}
+
+QStringList JackMIDIService::numberedPorts(int io) const
+{
+    if (io < 0 || io > 1)
+        return {};
+    {
+        std::lock_guard lock(m_listMutex);
+        if (m_remembered[io])
+            return m_numbered[io];
+    }
+    return ports(io);
+}
+
+bool JackMIDIService::portNames(const QString& fullName, QString* device, QString* endpoint) const
+{
+    if (!m_alive)
+        return false;
+    jack_port_t* port = jack_port_by_name(m_client, fullName.toUtf8().constData());
+    if (!port)
+        return false;
+    const QString client = fullName.section(QLatin1Char(':'), 0, 0);
+    QString deviceName = client;
+    if (char* uuidText = jack_get_uuid_for_client_name(m_client, client.toUtf8().constData())) {
+        jack_uuid_t uuid {};
+        if (jack_uuid_parse(uuidText, &uuid) == 0) {
+            const QString pretty = prettyName(uuid);
+            if (!pretty.isEmpty())
+                deviceName = pretty;
+        }
+        jack_free(uuidText);
+    }
+    QString endpointName = prettyName(jack_port_uuid(port));
+    if (endpointName.isEmpty())
+        endpointName = QString::fromUtf8(jack_port_short_name(port));
+    if (device)
+        *device = deviceName;
+    if (endpoint)
+        *endpoint = endpointName;
+    return true;
+}
+
+int JackMIDIService::registerSlot(std::atomic<Slot*>* table, Slot* slot)
+{
+    for (int i = 0; i < kMaxSlots; ++i) {
+        Slot* expected = nullptr;
+        if (table[i].compare_exchange_strong(expected, slot))
+            return i;
+    }
+    return -1;
+}
+
+void JackMIDIService::retire(std::atomic<Slot*>* table, int index)
+{
+    if (index < 0 || index >= kMaxSlots)
+        return;
+    Slot* slot = table[index].exchange(nullptr);
+    if (!slot)
+        return;
+    // The process callback may have picked the slot up before it went; wait
+    // for that cycle to end. A server that hangs longer keeps the slot (a
+    // small leak is better than a use after free on its thread).
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while (m_alive && m_inProcess.load() != 0) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return;
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    if (m_alive)
+        jack_port_unregister(m_client, slot->port);
+    if (slot->ring)
+        jack_ringbuffer_free(slot->ring);
+    delete slot;
+}
+
+int JackMIDIService::openInput(const QString& source, InputSink* sink)
+{
+    std::lock_guard lock(m_mutex);
+    if (!m_alive || !sink)
+        return -1;
+    const QString name = QStringLiteral("Input port %1").arg(++m_portCounter);
+    jack_port_t* port = jack_port_register(m_client, name.toUtf8().constData(), JACK_DEFAULT_MIDI_TYPE,
+                                           JackPortIsInput, 0);
+    if (!port)
+        return -1;
+    auto* slot = new Slot;
+    slot->port = port;
+    slot->sink = sink;
+    const int index = registerSlot(m_inputs, slot);
+    if (index < 0) {
+        jack_port_unregister(m_client, port);
+        delete slot;
+        return -1;
+    }
+    if (jack_connect(m_client, source.toUtf8().constData(), jack_port_name(port)) != 0) {
+        retire(m_inputs, index);
+        return -1;
+    }
+    return index;
+}
+
+int JackMIDIService::openOutput(const QString& destination)
+{
+    std::lock_guard lock(m_mutex);
+    if (!m_alive)
+        return -1;
+    const QString name = QStringLiteral("Output port %1").arg(++m_portCounter);
+    jack_port_t* port = jack_port_register(m_client, name.toUtf8().constData(), JACK_DEFAULT_MIDI_TYPE,
+                                           JackPortIsOutput, 0);
+    if (!port)
+        return -1;
+    auto* slot = new Slot;
+    slot->port = port;
+    slot->ring = jack_ringbuffer_create(kOutputRingBytes);
+    if (!slot->ring) {
+        jack_port_unregister(m_client, port);
+        delete slot;
+        return -1;
+    }
+    const int index = registerSlot(m_outputs, slot);
+    if (index < 0) {
+        jack_port_unregister(m_client, port);
+        jack_ringbuffer_free(slot->ring);
+        delete slot;
+        return -1;
+    }
+    if (jack_connect(m_client, jack_port_name(port), destination.toUtf8().constData()) != 0) {
+        retire(m_outputs, index);
+        return -1;
+    }
+    return index;
+}
+
+void JackMIDIService::closeInput(int slot)
+{
+    std::lock_guard lock(m_mutex);
+    retire(m_inputs, slot);
+}
+
+void JackMIDIService::closeOutput(int slot)
+{
+    std::lock_guard lock(m_mutex);
+    retire(m_outputs, slot);
+}
+
+bool JackMIDIService::send(int index, const unsigned char* bytes, int length)
+{
+    if (index < 0 || index >= kMaxSlots || !bytes || length <= 0)
+        return false;
+    if (size_t(length) + sizeof(uint32_t) > kOutputRingBytes / 2)
+        return false;
+    // The slot cannot go away here: the transport closes its output only
+    // from the thread that also sends (the route serialises both).
+    Slot* slot = m_outputs[index].load();
+    if (!slot)
+        return false;
+    std::lock_guard lock(slot->sendMutex);
+    const uint32_t size = uint32_t(length);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+    while (jack_ringbuffer_write_space(slot->ring) < sizeof size + size) {
+        if (!m_alive || std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    if (!m_alive)
+        return false;
+    jack_ringbuffer_write(slot->ring, reinterpret_cast<const char*>(&size), sizeof size);
+    jack_ringbuffer_write(slot->ring, reinterpret_cast<const char*>(bytes), size);
+    return true;
+}

@@ -1,0 +1,123 @@
+// The JACK backend end to end against a server with the dummy driver (the
+// test command starts one when none runs). Without a server the tests skip.
+#include "JackEchoDevice.h"
+#include "MidiTestSupport.h"
+
+#include "editor/midi/KeyboardPortSets.h"
+#include "editor/midi/MIDIBackend.h"
+#include "editor/midi/MIDIPortAccessor.h"
+#include "editor/midi/jack/PortAccessor.h"
+#include "editor/midi/jack/Service.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <memory>
+
+namespace {
+
+class JackBackend : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!JackMIDIService::serverAnswers())
+            GTEST_SKIP() << "no JACK server answers (start one with scripts/jack-dummy.sh)";
+        ASSERT_TRUE(ZenoMIDI::selectBackend(ZenoMIDI::Backend::Jack));
+    }
+    void TearDown() override { ZenoMIDI::selectAutomaticBackend(); }
+};
+
+TEST_F(JackBackend, KeyboardIsFoundByItsPrettyNamesAndEchoesEverythingIntactAndInOrder)
+{
+    JackEchoDevice device;
+    ASSERT_TRUE(device.open("zeno-echo", "Velmor ZenoA/ZenoB"));
+    if (!device.prettyNamesSet())
+        GTEST_SKIP() << "this JACK server keeps no metadata";
+
+    std::unique_ptr<TUniMIDIPortAccessor> accessor(MIDIPortAccessor());
+    const KeyboardPortSets sets = findKeyboardPortSets(accessor->getInputPortList(), accessor->getOutputPortList());
+    ASSERT_EQ(sets.ports.size(), 1) << accessor->getInputPortList().join(", ").toStdString();
+    const PortInfo keyboard = sets.ports[0];
+    EXPECT_EQ(keyboard.name, "Velmor ZenoA/ZenoB");
+
+    RecordingReader reader;
+    std::unique_ptr<TMIDITransport> output(MIDITransportInstance());
+    std::unique_ptr<TMIDITransport> input(MIDITransportInstance());
+    ASSERT_TRUE(input->openInput(keyboard.dataInput, &reader, 6));
+    ASSERT_TRUE(output->openOutput(keyboard.output));
+
+    std::vector<RecordedEvent> expected;
+    for (int size : {1, 10, 300, 4000, 4095, 4096, 9000}) {
+        std::vector<unsigned char> body;
+        for (int i = 0; i < size; ++i)
+            body.push_back(static_cast<unsigned char>((size + i) & 0x7F));
+        body.push_back(0xF7); // as the routes send it: the bytes after F0, F7 last
+        ASSERT_TRUE(output->outputData(int(body.size()), body.data(), 0xF0)) << size;
+        expected.push_back(sysexEvent(body));
+
+        unsigned char note[2] = {static_cast<unsigned char>(size & 0x7F), 0x40};
+        ASSERT_TRUE(output->outputData(2, note, 0x91));
+        expected.push_back(shortEvent(MPEV_NOTEON, 1, note[0], 0x40));
+    }
+    ASSERT_TRUE(reader.waitFor(expected.size(), 10000)) << reader.events().size() << " of " << expected.size();
+    EXPECT_EQ(reader.events(), expected);
+}
+
+TEST_F(JackBackend, PlainNamesWithoutMetadataAndOwnPortsLeftOut)
+{
+    JackEchoDevice device;
+    ASSERT_TRUE(device.open("zeno-plain", QString()));
+    std::unique_ptr<TUniMIDIPortAccessor> accessor(MIDIPortAccessor());
+    RecordingReader reader;
+    std::unique_ptr<TMIDITransport> input(MIDITransportInstance());
+    const QStringList inputs = accessor->getInputPortList();
+    int capture1 = 0;
+    for (const QString& encoded : inputs)
+        if (encoded.endsWith(";zeno-plain capture_1"))
+            capture1 = encoded.section(';', 0, 0).toInt();
+    ASSERT_GT(capture1, 0) << inputs.join(", ").toStdString();
+    ASSERT_TRUE(input->openInput(capture1, &reader, 0));
+    accessor->updatePortInfo();
+    // Our own ports are not offered (other processes' clients may be).
+    const QString own = TJackMIDIPortAccessor::client()->clientName() + " ";
+    for (const QString& encoded : accessor->getOutputPortList())
+        EXPECT_FALSE(encoded.section(';', 1).startsWith(own)) << encoded.toStdString();
+}
+
+TEST_F(JackBackend, PortNumbersBeyondTheListFailCleanly)
+{
+    std::unique_ptr<TUniMIDIPortAccessor> accessor(MIDIPortAccessor());
+    RecordingReader reader;
+    std::unique_ptr<TMIDITransport> transport(MIDITransportInstance());
+    EXPECT_FALSE(transport->openInput(0, &reader, 0));
+    EXPECT_FALSE(transport->openInput(10000, &reader, 0));
+    EXPECT_FALSE(transport->openOutput(10000));
+    unsigned char b = 0;
+    EXPECT_FALSE(transport->outputData(1, &b, 0xC0));
+}
+
+TEST(JackWithoutServer, OpensFailAndNothingHangs)
+{
+    // Point the client at a server that does not exist.
+    const char* previous = std::getenv("JACK_DEFAULT_SERVER");
+    const std::string saved = previous ? previous : "";
+    ::setenv("JACK_DEFAULT_SERVER", "zeno-no-such-server", 1);
+    EXPECT_FALSE(JackMIDIService::serverAnswers());
+    EXPECT_EQ(JackMIDIService::open(), nullptr);
+    ASSERT_TRUE(ZenoMIDI::selectBackend(ZenoMIDI::Backend::Jack));
+    {
+        std::unique_ptr<TUniMIDIPortAccessor> accessor(MIDIPortAccessor());
+        EXPECT_TRUE(accessor->getInputPortList().isEmpty());
+        RecordingReader reader;
+        std::unique_ptr<TMIDITransport> transport(MIDITransportInstance());
+        EXPECT_FALSE(transport->openInput(1, &reader, 0));
+        EXPECT_FALSE(transport->openOutput(1));
+    }
+    ZenoMIDI::selectAutomaticBackend();
+    if (previous)
+        ::setenv("JACK_DEFAULT_SERVER", saved.c_str(), 1);
+    else
+        ::unsetenv("JACK_DEFAULT_SERVER");
+}
+
+} // namespace
