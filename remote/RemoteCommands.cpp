@@ -1,0 +1,462 @@
+#include "remote/RemoteCommands.h"
+
+#include "editor/file/EditorFile.h"
+#include "editor/memory/ParamAddress.h"
+#include "editor/memory/RemoteMemAPI.h"
+#include "editor/midi/KeyboardPortSets.h"
+#include "editor/midi/MIDIBackend.h"
+#include "editor/protocol/ComuRouteProvider.h"
+#include "editor/protocol/sync/KeyboardSync.h"
+
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QTextStream>
+#include <QTimer>
+
+#include <memory>
+
+namespace remote {
+
+namespace {
+
+constexpr int kStoredBank = 1; // editor backup: the keyboard's stored templates
+constexpr int kEditBank = 0;   // current bank: its edit buffers
+constexpr int kTemplates = 50;
+constexpr int kKnobs = 12;
+
+const char* const kKnobNames[kKnobs] = {"A1", "B1", "C1", "D1", "A2", "B2", "C2", "D2", "A3", "B3", "C3", "D3"};
+
+struct Command {
+    const char* name;
+    const char* arguments;
+    int minArgs;
+    int maxArgs;
+    const char* help;
+};
+
+const Command kCommands[] = {
+    {"list", "", 0, 0, "list the keyboards found on the MIDI service"},
+    {"backup", "FILE", 1, 1, "save the keyboard's templates and edit buffers to a bank file (.X5R)"},
+    {"restore", "FILE", 1, 1, "send a bank file to the keyboard and store it to its flash memory"},
+    {"show", "FILE [N]", 1, 2, "print the templates of a bank file, or the knobs of template N"},
+    {"select", "N", 1, 1, "make the keyboard show template N (1..50)"},
+};
+
+const Command* findCommand(const QString& name)
+{
+    for (const auto& c : kCommands) {
+        if (name == QLatin1String(c.name)) return &c;
+    }
+    return nullptr;
+}
+
+bool readTemplateNumber(const QString& text, int& index, QString& error)
+{
+    bool ok = false;
+    const int n = text.toInt(&ok);
+    if (!ok || n < 1 || n > kTemplates) {
+        error = QStringLiteral("the template number must be 1..50, not \"%1\"").arg(text);
+        return false;
+    }
+    index = n - 1;
+    return true;
+}
+
+// The memory, the route and the chosen keyboard for one command.
+class Session {
+public:
+    Session(const Options& options, QTextStream& out, QTextStream& err) : m_options(options), m_out(out), m_err(err)
+    {
+    }
+    ~Session()
+    {
+        m_sync.reset();
+        if (m_api) m_api->deleteMIDIComunicationRoute();
+    }
+
+    // Before the memory API exists: its route manager binds to the service
+    // chosen at that moment.
+    bool chooseBackend()
+    {
+        if (m_backendChosen) return true;
+        m_backendChosen = true;
+        if (m_options.backend.isEmpty()) {
+            ZenoMIDI::selectAutomaticBackend();
+        } else {
+            ZenoMIDI::Backend backend;
+            if (!ZenoMIDI::backendFromName(m_options.backend, &backend) || !ZenoMIDI::selectBackend(backend)) {
+                QStringList built;
+                for (auto b : ZenoMIDI::compiledBackends()) built << ZenoMIDI::backendName(b);
+                m_err << "zeno-remote: the MIDI backend \"" << m_options.backend << "\" is not available (this build has: "
+                      << built.join(QStringLiteral(", ")) << ")\n";
+                return false;
+            }
+        }
+        return true;
+    }
+
+    RemoteMemAPI& api()
+    {
+        if (!m_api) {
+            m_api = std::make_unique<RemoteMemAPI>();
+            m_api->setRouteProvider(std::make_unique<ComuRouteProvider>());
+        }
+        return *m_api;
+    }
+
+    KeyboardPortSets keyboards() { return findKeyboardPortSets(api().getInputPortList(), api().getOutputPortList()); }
+
+    // Finds the keyboard and opens its route; prints why not.
+    int connect()
+    {
+        if (!chooseBackend()) return ExitUsage;
+        const KeyboardPortSets sets = keyboards();
+        if (sets.ports.isEmpty()) {
+            m_err << "zeno-remote: no keyboard found on the MIDI service \""
+                  << ZenoMIDI::backendName(ZenoMIDI::activeBackend())
+                  << "\". Is it connected and switched on (or the simulator running)?\n";
+            return ExitNoKeyboard;
+        }
+        int chosen = -1;
+        if (m_options.keyboard.isEmpty()) {
+            if (sets.ports.size() > 1) {
+                m_err << "zeno-remote: several keyboards found; choose one with --keyboard:\n";
+                for (const auto& p : sets.ports) m_err << "  " << p.name << "\n";
+                return ExitNoKeyboard;
+            }
+            chosen = 0;
+        } else {
+            for (int i = 0; i < sets.ports.size(); ++i) {
+                if (sets.ports[i].name == m_options.keyboard) chosen = i;
+            }
+            if (chosen < 0) {
+                m_err << "zeno-remote: no keyboard called \"" << m_options.keyboard << "\"; found:\n";
+                for (const auto& p : sets.ports) m_err << "  " << p.name << "\n";
+                return ExitNoKeyboard;
+            }
+        }
+        m_port = sets.ports[chosen];
+        if (!api().createMIDIComunicationRoute(m_port.watchInput, m_port.dataInput, m_port.output)) {
+            m_err << "zeno-remote: the MIDI ports of \"" << m_port.name << "\" could not be opened\n";
+            return ExitPortOpen;
+        }
+        return ExitOk;
+    }
+
+    // One synchronisation run, with progress lines; true on success.
+    bool synchronise(bool sendEditorData, bool editBuffersOnly)
+    {
+        m_sync = std::make_unique<KeyboardSync>(&api());
+        if (m_options.timeoutSeconds > 0) {
+            m_sync->setTimeouts(m_options.timeoutSeconds * 1000, m_options.timeoutSeconds * 1000);
+        }
+        QEventLoop loop;
+        bool succeeded = false;
+        bool ended = false;
+        int lastShown = -1;
+        QObject::connect(m_sync.get(), &KeyboardSync::finished, &loop, [&](bool ok) {
+            succeeded = ok;
+            ended = true;
+            loop.quit();
+        });
+        QObject::connect(m_sync.get(), &KeyboardSync::progress, &loop, [&](int done, int total) {
+            if (m_options.quiet || total <= 0) return;
+            // A line per tenth is enough to see it move without flooding logs.
+            const int step = done * 10 / total;
+            if (step == lastShown) return;
+            lastShown = step;
+            const bool receiving = m_sync->phase() == KeyboardSync::Phase::Receiving;
+            m_err << (receiving ? "receiving from " : "sending to ") << m_port.name << ": " << done << "/" << total
+                  << " templates\n";
+            m_err.flush();
+        });
+        QObject::connect(m_sync.get(), &KeyboardSync::phaseChanged, &loop, [&](KeyboardSync::Phase) { lastShown = -1; });
+        m_sync->start(sendEditorData, editBuffersOnly);
+        if (!ended) loop.exec();
+        if (!succeeded) {
+            m_err << "zeno-remote: " << m_sync->message() << "\n";
+        }
+        return succeeded;
+    }
+
+    const PortInfo& port() const { return m_port; }
+
+private:
+    const Options& m_options;
+    QTextStream& m_out;
+    QTextStream& m_err;
+    std::unique_ptr<RemoteMemAPI> m_api;
+    std::unique_ptr<KeyboardSync> m_sync;
+    PortInfo m_port;
+    bool m_backendChosen = false;
+};
+
+QString text(RemoteMemAPI& api, int bank, int t, int controller, int parameter)
+{
+    return api.getParamQString(ParamAddress(bank, t, controller, parameter));
+}
+
+int number(RemoteMemAPI& api, int bank, int t, int controller, int parameter)
+{
+    return api.getParam(ParamAddress(bank, t, controller, parameter)).getCurrentValue();
+}
+
+bool templatesEqual(RemoteMemAPI& api, int t)
+{
+    return api.getTemplateData(kStoredBank, t) == api.getTemplateData(kEditBank, t);
+}
+
+int runList(const Options& options, QTextStream& out, QTextStream& err)
+{
+    Session session(options, out, err);
+    if (!session.chooseBackend()) return ExitUsage;
+    const KeyboardPortSets sets = session.keyboards();
+    if (sets.ports.isEmpty()) {
+        err << "zeno-remote: no keyboard found on the MIDI service \""
+            << ZenoMIDI::backendName(ZenoMIDI::activeBackend()) << "\"\n";
+        return ExitNoKeyboard;
+    }
+    for (const auto& p : sets.ports) {
+        out << p.name << "  (ports: watch in " << p.watchInput << ", data in " << p.dataInput << ", data out "
+            << p.output << ")\n";
+    }
+    return ExitOk;
+}
+
+int runBackup(const Options& options, QTextStream& out, QTextStream& err)
+{
+    const QString path = options.args.value(0);
+    Session session(options, out, err);
+    if (int code = session.connect()) return code;
+    if (!session.synchronise(false, true)) return ExitKeyboardFailed;
+    QString error;
+    if (!EditorFile::save(&session.api(), kStoredBank, path, &error)) {
+        err << "zeno-remote: " << path << ": " << error << "\n";
+        return ExitFile;
+    }
+    int edited = 0;
+    for (int t = 0; t < kTemplates; ++t) edited += templatesEqual(session.api(), t) ? 0 : 1;
+    out << "Saved the 50 templates and 50 edit buffers of " << session.port().name << " to " << path << " ("
+        << edited << " edit buffer" << (edited == 1 ? "" : "s") << " differ from the stored template"
+        << (edited == 1 ? "" : "s") << "; template " << number(session.api(), kEditBank, 52, -1, -1) + 1
+        << " is shown).\n";
+    return ExitOk;
+}
+
+int runRestore(const Options& options, QTextStream& out, QTextStream& err)
+{
+    const QString path = options.args.value(0);
+    Session session(options, out, err);
+    if (!session.chooseBackend()) return ExitUsage;
+    QString error;
+    // Read the file before touching the keyboard: a bad file changes nothing.
+    if (!EditorFile::load(&session.api(), kStoredBank, path, true, &error)) {
+        err << "zeno-remote: " << path << ": " << error << "\n";
+        return ExitFile;
+    }
+    if (int code = session.connect()) return code;
+    session.api().setStoreToFlashSendingFlag(true);
+    if (!session.synchronise(true, false)) return ExitKeyboardFailed;
+    out << "Restored " << path << " to " << session.port().name
+        << ": 50 templates and 50 edit buffers sent and stored to flash.\n";
+    return ExitOk;
+}
+
+int runShow(const Options& options, QTextStream& out, QTextStream& err)
+{
+    const QString path = options.args.value(0);
+    int only = -1;
+    QString error;
+    if (options.args.size() > 1 && !readTemplateNumber(options.args[1], only, error)) {
+        err << "zeno-remote: " << error << "\n";
+        return ExitUsage;
+    }
+    RemoteMemAPI api;
+    if (!EditorFile::load(&api, kStoredBank, path, true, &error)) {
+        err << "zeno-remote: " << path << ": " << error << "\n";
+        return ExitFile;
+    }
+    const int shown = number(api, kEditBank, 52, -1, -1);
+    if (only < 0) {
+        out << "Bank file " << QFileInfo(path).fileName() << ": template " << shown + 1
+            << " is shown; * = edit buffer differs from the stored template\n";
+        out << " No  Template name  VSTi name     Type  Knobs assigned\n";
+        for (int t = 0; t < kTemplates; ++t) {
+            int assigned = 0;
+            for (int k = 0; k < kKnobs; ++k) {
+                assigned += text(api, kStoredBank, t, k, 3) == QLatin1String("204143dff") ? 0 : 1;
+            }
+            out << QStringLiteral("%1%2  %3  %4  %5     %6\n")
+                       .arg(t + 1, 3)
+                       .arg(templatesEqual(api, t) ? ' ' : '*')
+                       .arg(text(api, kStoredBank, t, 13, -1), -13)
+                       .arg(text(api, kStoredBank, t, 15, -1), -12)
+                       .arg(number(api, kStoredBank, t, 14, -1))
+                       .arg(assigned, 2);
+        }
+        return ExitOk;
+    }
+    for (const int bank : {kStoredBank, kEditBank}) {
+        out << (bank == kStoredBank ? "Stored" : "Edit buffer") << " template " << only + 1 << ": \""
+            << text(api, bank, only, 13, -1) << "\" for \"" << text(api, bank, only, 15, -1) << "\", control type "
+            << number(api, bank, only, 14, -1) << "\n";
+        out << "  Knob  Display name     CC   Format  Remote number\n";
+        for (int k = 0; k < kKnobs; ++k) {
+            out << QStringLiteral("  %1    %2  %3  %4       %5\n")
+                       .arg(QLatin1String(kKnobNames[k]))
+                       .arg(text(api, bank, only, k, 0), -15)
+                       .arg(number(api, bank, only, k, 1), 3)
+                       .arg(number(api, bank, only, k, 2))
+                       .arg(text(api, bank, only, k, 3));
+        }
+        if (templatesEqual(api, only)) {
+            out << "(the edit buffer is the same)\n";
+            break;
+        }
+    }
+    return ExitOk;
+}
+
+int runSelect(const Options& options, QTextStream& out, QTextStream& err)
+{
+    int index = 0;
+    QString error;
+    if (!readTemplateNumber(options.args.value(0), index, error)) {
+        err << "zeno-remote: " << error << "\n";
+        return ExitUsage;
+    }
+    Session session(options, out, err);
+    if (int code = session.connect()) return code;
+    RemoteMemAPI& api = session.api();
+    // The keyboard confirms a selection by reporting the template it shows.
+    QEventLoop loop;
+    bool confirmed = false;
+    QObject::connect(&api, &RemoteMemAPI::notifiedCurrentTemplateNumber, &loop, [&] {
+        if (number(api, kEditBank, 52, -1, -1) == index) {
+            confirmed = true;
+            loop.quit();
+        }
+    });
+    EncoderLink* encoder = api.getEncoder();
+    if (!encoder || !encoder->enqueueParamChange(ParamAddress(kEditBank, 52, -1, -1), index) ||
+        !encoder->sendMessage(nullptr)) {
+        err << "zeno-remote: the selection could not be sent to " << session.port().name << "\n";
+        return ExitKeyboardFailed;
+    }
+    const int waitMs = (options.timeoutSeconds > 0 ? options.timeoutSeconds : 5) * 1000;
+    QTimer::singleShot(waitMs, &loop, &QEventLoop::quit);
+    if (!confirmed) loop.exec();
+    if (!confirmed) {
+        err << "zeno-remote: " << session.port().name << " did not confirm template " << index + 1 << "\n";
+        return ExitKeyboardFailed;
+    }
+    out << session.port().name << " shows template " << index + 1 << ".\n";
+    return ExitOk;
+}
+
+} // namespace
+
+QString usage()
+{
+    QString text = QStringLiteral(
+        "Usage: zeno-remote [options] COMMAND [ARGUMENTS]\n"
+        "Works with a ZenoA/ZenoB keyboard over MIDI.\n\nCommands:\n");
+    for (const auto& c : kCommands) {
+        const QString head = QStringLiteral("%1 %2").arg(QLatin1String(c.name), QLatin1String(c.arguments));
+        text += QStringLiteral("  %1%2\n").arg(head, -18).arg(QLatin1String(c.help));
+    }
+    QStringList built;
+    for (auto b : ZenoMIDI::compiledBackends()) built << ZenoMIDI::backendName(b);
+    text += QStringLiteral(
+                "\nOptions:\n"
+                "  --backend NAME    MIDI service: %1 (default: automatic)\n"
+                "  --keyboard NAME   which keyboard, when several are connected\n"
+                "  --timeout SEC     give up when the keyboard has not finished after SEC seconds\n"
+                "  --quiet           no progress lines\n"
+                "  --help            this text\n"
+                "\nExit status: 0 done, 2 no keyboard, 3 ports would not open, 4 the keyboard did not\n"
+                "answer in time, 5 bank file could not be read or written, 64 wrong arguments.\n")
+                .arg(built.join(QStringLiteral(", ")));
+    return text;
+}
+
+bool parseArguments(const QStringList& args, Options& options, QString& error)
+{
+    Options out;
+    for (int i = 0; i < args.size(); ++i) {
+        const QString& arg = args[i];
+        auto value = [&](QString& into) {
+            if (i + 1 >= args.size() || args[i + 1].isEmpty()) {
+                error = QStringLiteral("the option %1 needs a value").arg(arg);
+                return false;
+            }
+            into = args[++i];
+            return true;
+        };
+        if (!out.command.isEmpty()) {
+            out.args << arg;
+        } else if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
+            out.help = true;
+        } else if (arg == QLatin1String("--quiet")) {
+            out.quiet = true;
+        } else if (arg == QLatin1String("--backend")) {
+            if (!value(out.backend)) return false;
+        } else if (arg == QLatin1String("--keyboard")) {
+            if (!value(out.keyboard)) return false;
+        } else if (arg == QLatin1String("--timeout")) {
+            QString text;
+            if (!value(text)) return false;
+            bool ok = false;
+            out.timeoutSeconds = text.toInt(&ok);
+            if (!ok || out.timeoutSeconds < 1 || out.timeoutSeconds > 3600) {
+                error = QStringLiteral("the time-out must be 1..3600 seconds, not \"%1\"").arg(text);
+                return false;
+            }
+        } else if (arg.startsWith(QLatin1Char('-'))) {
+            error = QStringLiteral("unknown option \"%1\" (see --help)").arg(arg);
+            return false;
+        } else {
+            out.command = arg;
+        }
+    }
+    if (out.help) {
+        options = out;
+        return true;
+    }
+    if (out.command.isEmpty()) {
+        error = QStringLiteral("no command given (see --help)");
+        return false;
+    }
+    const Command* command = findCommand(out.command);
+    if (!command) {
+        error = QStringLiteral("unknown command \"%1\" (see --help)").arg(out.command);
+        return false;
+    }
+    if (out.args.size() < command->minArgs || out.args.size() > command->maxArgs) {
+        error = QStringLiteral("usage: zeno-remote %1 %2").arg(QLatin1String(command->name),
+                                                               QLatin1String(command->arguments));
+        return false;
+    }
+    options = out;
+    return true;
+}
+
+int run(const Options& options, QTextStream& out, QTextStream& err)
+{
+    if (options.help) {
+        out << usage();
+        return ExitOk;
+    }
+    int code = ExitUsage;
+    if (options.command == QLatin1String("list")) code = runList(options, out, err);
+    else if (options.command == QLatin1String("backup")) code = runBackup(options, out, err);
+    else if (options.command == QLatin1String("restore")) code = runRestore(options, out, err);
+    else if (options.command == QLatin1String("show")) code = runShow(options, out, err);
+    else if (options.command == QLatin1String("select")) code = runSelect(options, out, err);
+    out.flush();
+    err.flush();
+    return code;
+}
+
+} // namespace remote
