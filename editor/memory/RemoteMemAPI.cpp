@@ -105,6 +105,30 @@ void RemoteMemAPI::deleteMIDIComunicationRoute()
         m_routeProvider->closeRoute();
 }
 
+EncoderLink* RemoteMemAPI::getEncoder()
+{
+    Locker lock(&m_memoryLock);
+    return m_encoder;
+}
+
+DecoderLink* RemoteMemAPI::getDecoder()
+{
+    Locker lock(&m_memoryLock);
+    return m_decoder;
+}
+
+bool RemoteMemAPI::hasEncoder()
+{
+    Locker lock(&m_memoryLock);
+    return m_encoder != nullptr;
+}
+
+bool RemoteMemAPI::hasInputPair()
+{
+    Locker lock(&m_memoryLock);
+    return m_decoder != nullptr;
+}
+
 QStringList RemoteMemAPI::getInputPortList()
 {
     return m_routeProvider ? m_routeProvider->getInputPortList() : QStringList();

@@ -38,17 +38,20 @@ public:
     void setRouteProvider(std::unique_ptr<RouteProvider> provider);
     RouteProvider* getRouteProvider() const { return m_routeProvider.get(); }
     // Closes any route, then opens input and output; false (and no route left
-    // open) when either side fails.
+    // open) when either side fails. Route operations join the input threads,
+    // which take the memory lock: never call them while holding memoryLock().
     bool createMIDIComunicationRoute(int watchInput, int dataInput, int output);
     bool createMIDIInput(int watchInput, int dataInput);
     bool createMIDIOutput(int output);
     void deleteMIDIComunicationRoute();
     QStringList getInputPortList();
     QStringList getOutputPortList();
-    EncoderLink* getEncoder() const { return m_encoder; }
-    DecoderLink* getDecoder() const { return m_decoder; }
-    bool hasEncoder() const { return m_encoder != nullptr; }
-    bool hasInputPair() const { return m_decoder != nullptr; }
+    // The open route's objects; null while closed. They stay valid only while
+    // the caller holds memoryLock().
+    EncoderLink* getEncoder();
+    DecoderLink* getDecoder();
+    bool hasEncoder();
+    bool hasInputPair();
     // Model ID bytes of the messages the editor sends and receives.
     const unsigned char* txModelId() const { return m_txModelId; }
     const unsigned char* rxModelId() const { return m_rxModelId; }
