@@ -14,7 +14,7 @@ using PortsByBase = QMap<QString, std::array<QMap<int, int>, 2>>;
 
 void collect(const QStringList& encodedNames, int io, PortsByBase& bases)
 {
-    static const QRegularExpression numberSuffix(QLatin1String(KeyboardPortSet::PortNameNumberReplace));
+    static const QRegularExpression numberSuffix{QString::fromLatin1(KeyboardPortSet::PortNameNumberReplace)};
     const QString delimiter = QLatin1String(KeyboardPortSet::PortNameNumberDelimiter);
 
     for (const QString& encoded : encodedNames) {
@@ -54,7 +54,7 @@ KeyboardPortSets findKeyboardPortSets(const QStringList& inputs, const QStringLi
     collect(inputs, 0, bases);
     collect(outputs, 1, bases);
 
-    static const QRegularExpression keyboardName(QLatin1String(KeyboardPortSet::PortNameFilter));
+    static const QRegularExpression keyboardName{QString::fromLatin1(KeyboardPortSet::PortNameFilter)};
     KeyboardPortSets sets;
     sets.names.append(QLatin1String(KeyboardPortSet::PortNotAssigned));
     for (auto it = bases.cbegin(); it != bases.cend(); ++it) {

@@ -56,7 +56,6 @@ struct VirtualMIDIService::Impl {
     struct Injection {
         uint64_t source = 0;
         QByteArray bytes;
-        uint64_t ns = 0;
     };
 
     mutable std::mutex mutex;
@@ -187,8 +186,9 @@ struct VirtualMIDIService::Impl {
                 const auto* bytes = reinterpret_cast<const unsigned char*>(job.bytes.constData());
                 int pos = 0;
                 for (int length : packets) {
+                    const uint64_t now = steadyNowNs();
                     for (Receiver* r : receivers)
-                        r->receive(bytes + pos, length, job.ns);
+                        r->receive(bytes + pos, length, now);
                     pos += length;
                 }
             }
@@ -313,13 +313,12 @@ int VirtualMIDIService::destinationPortNumber(int device, int destination) const
 
 bool VirtualMIDIService::inject(int device, int source, const QByteArray& bytes)
 {
-    const uint64_t now = steadyNowNs();
     std::lock_guard lock(d->mutex);
     const Impl::Endpoint* e = d->find(device, 0, source);
     if (!e)
         return false;
     if (!bytes.isEmpty())
-        d->queue.push_back({e->handle, bytes, now});
+        d->queue.push_back({e->handle, bytes});
     d->changed.notify_all();
     return true;
 }

@@ -87,7 +87,7 @@ public:
     class Receiver {
     public:
         virtual ~Receiver() = default;
-        // On the delivery thread; ns = steady-clock time of the injection.
+        // On the delivery thread; ns = steady-clock time of the delivery.
         virtual void receive(const unsigned char* bytes, int length, uint64_t ns) = 0;
     };
     // Endpoint names of the source/destination at 0-based index; false when
