@@ -3,8 +3,6 @@
 #include <benchmark/benchmark.h>
 
 #include <atomic>
-#include <cstdlib>
-#include <new>
 #include <vector>
 
 #include "editor/memory/RemoteMemAPI.h"
@@ -14,19 +12,34 @@
 #include "editor/protocol/MessageEncoder.h"
 #include "editor/protocol/SysExParamChangeAddressTransTable.h"
 
+#include <QtGlobal>
+
+// Every heap allocation, C++ and Qt alike, goes through malloc: counting
+// there catches both.
 namespace {
 std::atomic<long> g_allocations{0};
 } // namespace
 
-void* operator new(std::size_t size)
+extern "C" {
+void* __libc_malloc(std::size_t);
+void* __libc_calloc(std::size_t, std::size_t);
+void* __libc_realloc(void*, std::size_t);
+void* malloc(std::size_t size)
 {
     g_allocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size ? size : 1))
-        return p;
-    throw std::bad_alloc();
+    return __libc_malloc(size);
 }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void* calloc(std::size_t n, std::size_t size)
+{
+    g_allocations.fetch_add(1, std::memory_order_relaxed);
+    return __libc_calloc(n, size);
+}
+void* realloc(void* p, std::size_t size)
+{
+    g_allocations.fetch_add(1, std::memory_order_relaxed);
+    return __libc_realloc(p, size);
+}
+}
 
 namespace {
 
@@ -48,8 +61,11 @@ void fillBank(RemoteMemAPI& api, int bank)
     }
 }
 
+void discardDebugOutput(QtMsgType, const QMessageLogContext&, const QString&) {}
+
 void BM_BuildEditorAllDataQueue(benchmark::State& state)
 {
+    qInstallMessageHandler(discardDebugOutput);
     ZenoMIDI::selectBackend(ZenoMIDI::Backend::Virtual);
     RemoteMemAPI api;
     fillBank(api, 0);
@@ -103,6 +119,7 @@ std::vector<SysExMsg::Bytes> keyboardDumps()
 
 void BM_DecodeFullKeyboardReceive(benchmark::State& state)
 {
+    qInstallMessageHandler(discardDebugOutput);
     RemoteMemAPI api;
     SysExParamChangeAddressTransTable table;
     MessageDecoder decoder(&table, api.rxModelId(), 5, &api);

@@ -112,26 +112,25 @@ bool MessageEncoder::createBulkContent(int block, int bank, int templ, Event* ev
 {
     if (!event || block < 0 || block > kKnobCount)
         return false;
-    Bytes data;
-    unsigned char mid = kMidCommon;
-    auto append = [&data](const Bytes& part) { data.insert(data.end(), part.begin(), part.end()); };
+    Bytes m;
     if (block == 0) {
-        data.reserve(kCommonBlockDataBytes);
-        append(paddedText(textAt(bank, templ, ParamAddress::ControllerTemplateName, -1), kTemplateNameWidth));
-        append(paddedText(textAt(bank, templ, ParamAddress::ControllerVSTiName, -1), kVSTiNameWidth));
-        data.push_back(static_cast<unsigned char>(numberAt(bank, templ, ParamAddress::ControllerControlType, -1)));
-        data.push_back(0); // reserved
+        m = bulkDumpBegin(m_modelId, kAddrParam, kMidCommon, 0x00, kCommonBlockDataBytes);
+        appendPaddedText(m, textAt(bank, templ, ParamAddress::ControllerTemplateName, -1), kTemplateNameWidth);
+        appendPaddedText(m, textAt(bank, templ, ParamAddress::ControllerVSTiName, -1), kVSTiNameWidth);
+        m.push_back(static_cast<unsigned char>(numberAt(bank, templ, ParamAddress::ControllerControlType, -1)));
+        m.push_back(0); // reserved
     } else {
         const int knob = block - 1;
-        mid = static_cast<unsigned char>(kMidKnobBase + knob);
-        data.reserve(kKnobBlockDataBytes);
-        append(paddedText(textAt(bank, templ, knob, ParamAddress::ParamRemoteTagID), kRemoteNumberWidth));
-        append(paddedText(textAt(bank, templ, knob, ParamAddress::ParamDisplayName), kDisplayNameWidth));
-        data.push_back(static_cast<unsigned char>(numberAt(bank, templ, knob, ParamAddress::ParamCCNumber)));
-        data.push_back(static_cast<unsigned char>(numberAt(bank, templ, knob, ParamAddress::ParamDisplayFormat)));
+        m = bulkDumpBegin(m_modelId, kAddrParam, static_cast<unsigned char>(kMidKnobBase + knob), 0x00,
+                          kKnobBlockDataBytes);
+        appendPaddedText(m, textAt(bank, templ, knob, ParamAddress::ParamRemoteTagID), kRemoteNumberWidth);
+        appendPaddedText(m, textAt(bank, templ, knob, ParamAddress::ParamDisplayName), kDisplayNameWidth);
+        m.push_back(static_cast<unsigned char>(numberAt(bank, templ, knob, ParamAddress::ParamCCNumber)));
+        m.push_back(static_cast<unsigned char>(numberAt(bank, templ, knob, ParamAddress::ParamDisplayFormat)));
     }
+    bulkDumpFinish(m);
     event->portId = m_port;
-    event->bytes = bulkDump(m_modelId, kAddrParam, mid, 0x00, data.data(), static_cast<int>(data.size()));
+    event->bytes = std::move(m);
     return true;
 }
 
@@ -199,6 +198,7 @@ bool MessageEncoder::bufferingMsg(Event& event)
         if (m_openGroup)
             return false;
         m_openGroup = &appendGroup(true);
+        m_openGroup->events.reserve(2 + kKnobCount + 1); // header, blocks, footer
         if (m_api)
             m_api->incrementTransmitedBulkCounter();
         return true;

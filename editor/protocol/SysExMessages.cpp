@@ -1,6 +1,5 @@
 #include "editor/protocol/SysExMessages.h"
 
-#include <QList>
 
 namespace SysExMsg {
 
@@ -42,19 +41,29 @@ unsigned char sevenBitChar(char32_t codePoint)
     return '?';
 }
 
+void appendPaddedText(Bytes& out, const QString& text, int width)
+{
+    if (width <= 0)
+        return;
+    const std::size_t end = out.size() + static_cast<std::size_t>(width);
+    // By code point, so that a character outside the basic plane is one byte.
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n && out.size() < end; ++i) {
+        char32_t c = text.at(i).unicode();
+        if (QChar::isHighSurrogate(c) && i + 1 < n && text.at(i + 1).isLowSurrogate()) {
+            c = QChar::surrogateToUcs4(text.at(i), text.at(i + 1));
+            ++i;
+        }
+        out.push_back(sevenBitChar(c));
+    }
+    out.resize(end, ' ');
+}
+
 Bytes paddedText(const QString& text, int width)
 {
     Bytes out;
-    if (width <= 0)
-        return out;
-    out.reserve(static_cast<std::size_t>(width));
-    // Code points, so that a character outside the basic plane is one byte.
-    for (char32_t c : text.toUcs4()) {
-        if (static_cast<int>(out.size()) == width)
-            break;
-        out.push_back(sevenBitChar(c));
-    }
-    out.resize(static_cast<std::size_t>(width), ' ');
+    out.reserve(static_cast<std::size_t>(width > 0 ? width : 0));
+    appendPaddedText(out, text, width);
     return out;
 }
 
@@ -110,22 +119,37 @@ unsigned char checksum(const Bytes& message)
     return static_cast<unsigned char>((0u - sum) & 0x7F);
 }
 
+Bytes bulkDumpBegin(const unsigned char* model, unsigned char ah, unsigned char am, unsigned char al,
+                    std::size_t dataReserve)
+{
+    Bytes m = frame(kCmdBulkDump, model, 11 + dataReserve);
+    m.push_back(0); // byte count, filled in by bulkDumpFinish
+    m.push_back(0);
+    m.push_back(ah);
+    m.push_back(am);
+    m.push_back(al);
+    return m;
+}
+
+void bulkDumpFinish(Bytes& m)
+{
+    if (m.size() < kOffBulkData)
+        return;
+    for (std::size_t i = kOffBulkData; i < m.size(); ++i)
+        m[i] &= 0x7F;
+    byteCount(m, &m[kOffByteCountHigh], &m[kOffByteCountHigh + 1]);
+    m.push_back(checksum(m));
+    m.push_back(kEnd);
+}
+
 Bytes bulkDump(const unsigned char* model, unsigned char ah, unsigned char am, unsigned char al,
                const unsigned char* data, int count)
 {
     if (count < 0 || (count > 0 && !data))
         count = 0;
-    Bytes m = frame(kCmdBulkDump, model, 11 + static_cast<std::size_t>(count));
-    m.push_back(0); // byte count, filled in below
-    m.push_back(0);
-    m.push_back(ah);
-    m.push_back(am);
-    m.push_back(al);
-    for (int i = 0; i < count; ++i)
-        m.push_back(data[i] & 0x7F);
-    byteCount(m, &m[kOffByteCountHigh], &m[kOffByteCountHigh + 1]);
-    m.push_back(checksum(m));
-    m.push_back(kEnd);
+    Bytes m = bulkDumpBegin(model, ah, am, al, static_cast<std::size_t>(count));
+    m.insert(m.end(), data, data + count);
+    bulkDumpFinish(m);
     return m;
 }
 

@@ -70,6 +70,7 @@ constexpr std::size_t kMinParamChangeLength = 8;
 unsigned char sevenBitChar(char32_t codePoint);
 // The text as exactly `width` bytes: cut at the width, padded with spaces.
 Bytes paddedText(const QString& text, int width);
+void appendPaddedText(Bytes& out, const QString& text, int width);
 
 // --- builders (each gives a complete message from 0x43 to F7) ---
 Bytes paramChange(const unsigned char* model, unsigned char mid, unsigned char low,
@@ -79,6 +80,11 @@ Bytes bulkRequest(const unsigned char* model, unsigned char kindMid, int templat
 Bytes bulkDump(const unsigned char* model, unsigned char ah, unsigned char am, unsigned char al,
                const unsigned char* data, int count);
 Bytes storeMessage(const unsigned char* model);
+// A bulk dump built in place: begin with the address, append the data
+// bytes, then finish (byte count, checksum and F7).
+Bytes bulkDumpBegin(const unsigned char* model, unsigned char ah, unsigned char am, unsigned char al,
+                    std::size_t dataReserve);
+void bulkDumpFinish(Bytes& message);
 Bytes storeToFlash(const unsigned char* model);
 
 // Byte count of a bulk dump under construction (from 0x43 up to its last
