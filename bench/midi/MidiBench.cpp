@@ -54,11 +54,12 @@ std::vector<unsigned char> traffic()
         for (int i = 0; i < 300; ++i)
             bytes.push_back(static_cast<unsigned char>(i & 0x7F));
         bytes.push_back(0xF7);
-        for (unsigned char b : {0xF0, 0x43, 0x10, 0x7F, 0x17, 0x01, 0x15, 0x18, 0x05, 0xF7})
-            bytes.push_back(b);
+        for (int b : {0xF0, 0x43, 0x10, 0x7F, 0x17, 0x01, 0x15, 0x18, 0x05, 0xF7})
+            bytes.push_back(static_cast<unsigned char>(b));
         for (int i = 0; i < 8; ++i) {
-            for (unsigned char b : {0xB0, 0x07, static_cast<unsigned char>(i)})
-                bytes.push_back(b);
+            bytes.push_back(0xB0);
+            bytes.push_back(0x07);
+            bytes.push_back(static_cast<unsigned char>(i));
             bytes.push_back(0xFE);
         }
     }
