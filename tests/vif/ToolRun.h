@@ -32,6 +32,10 @@ inline ToolRun RunTool(const QStringList& arguments, const QString& logFile = {}
   process.setProcessChannelMode(QProcess::MergedChannels);
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   if (!logFile.isEmpty()) env.insert("VIF_FIXTURE_LOG", logFile);
+  // In sanitizer builds a plug-in's crash must stay a crash, as in the field,
+  // rather than become the sanitizer's report and exit code.
+  const QString asan = env.value("ASAN_OPTIONS");
+  env.insert("ASAN_OPTIONS", asan.isEmpty() ? "handle_segv=0" : asan + ":handle_segv=0");
   process.setProcessEnvironment(env);
   process.start(QString::fromUtf8(VIF_TOOL_PATH), arguments);
   run.started = process.waitForStarted();

@@ -62,6 +62,7 @@ INSTANTIATE_TEST_SUITE_P(
              "4203\n\n0\n4204\nTab Name   \n0\n"},
         Case{"NamedSynth.vst", 0, "1\nFixture Grand & Strings\n" + kFixtureSynthParameters},
         Case{"PlainSynth.vst", 0, "1\nPlainSynth\n" + kFixtureSynthParameters},
+        Case{"AccentSynth.vst", 0, "1\nAccentSynth\n" + kFixtureSynthParameters},
         Case{"FixtureEffect.so", 8, std::nullopt},
         Case{"FixtureNullEntry.so", 7, std::nullopt},
         Case{"FixtureNoEntry.so", 6, std::nullopt},
