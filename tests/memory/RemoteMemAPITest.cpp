@@ -96,19 +96,26 @@ TEST_F(MemoryApi, NumericWriteFlowTable)
         fresh.setAllowToSendSysExFlag(c.allowedToSend);
         log->take();
 
-        CountingObserver watcher;
+        CountingObserver watcher, fileFlagWatcher;
         ParamAddress watched = c.address;
+        ParamAddress fileFlag = kFileEdit;
         fresh.registObserver(&watched, &watcher);
+        fresh.registObserver(&fileFlag, &fileFlagWatcher);
 
         EXPECT_EQ(fresh.setParam(c.address, c.value), c.changed) << c.label;
         EXPECT_EQ(watcher.calls, c.changed ? 1 : 0) << c.label;
         EXPECT_EQ(fresh.getParam(kFileEdit).getCurrentValue(), c.fileEditFlag) << c.label;
+        EXPECT_EQ(fileFlagWatcher.calls, c.fileEditFlag) << c.label << ": the raised flag is announced";
+        // Only an explicit write of the library flag raises it.
+        EXPECT_EQ(fresh.getParam(kLibraryEdit).getCurrentValue(), c.address.isLibraryEditFlagAdr() ? 1 : 0)
+            << c.label;
         EXPECT_EQ(log->take(), c.calls) << c.label;
         // Writing the same value again changes, tells and sends nothing.
         EXPECT_FALSE(fresh.setParam(c.address, c.value)) << c.label;
         EXPECT_EQ(watcher.calls, c.changed ? 1 : 0) << c.label;
         EXPECT_TRUE(log->take().empty()) << c.label;
         fresh.unregistObserver(&watcher);
+        fresh.unregistObserver(&fileFlagWatcher);
     }
 }
 
