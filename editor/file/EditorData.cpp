@@ -6,6 +6,8 @@
 
 #include <QDomDocumentType>
 #include <QDomImplementation>
+#include <QHash>
+#include <QXmlStreamReader>
 
 #include <optional>
 
@@ -59,6 +61,57 @@ std::optional<quint32> parseUnsigned32(QStringView text, int base)
     return quint32(value);
 }
 
+// The first child element of each name, found in one pass: reading looks up
+// every expected element by name, and a hostile file may hold a great many
+// siblings.
+class FirstChildren {
+public:
+    explicit FirstChildren(const QDomElement& parent)
+    {
+        for (QDomElement e = parent.firstChildElement(); !e.isNull(); e = e.nextSiblingElement()) {
+            const QString name = e.tagName();
+            if (!m_children.contains(name))
+                m_children.insert(name, e);
+        }
+    }
+    QDomElement operator[](const QString& name) const { return m_children.value(name); }
+
+private:
+    QHash<QString, QDomElement> m_children;
+};
+
+void writeText(RemoteMemAPI* api, const QDomElement& child, const ParamAddress& address)
+{
+    QString text = child.text();
+    if (address.isControllerAdr() && address.isRemoteTagIDAdr())
+        text = text.toLower();
+    api->setParam(address, text);
+}
+
+void writeNumber(RemoteMemAPI* api, const QDomElement& child, const ParamAddress& address)
+{
+    // Text that is not a number writes 0, which memory may refuse.
+    api->setParam(address, long(child.text().toInt()));
+}
+
+bool readText(RemoteMemAPI* api, const FirstChildren& children, const char* tag, const ParamAddress& address)
+{
+    const QDomElement child = children[QLatin1String(tag)];
+    if (child.isNull())
+        return false;
+    writeText(api, child, address);
+    return true;
+}
+
+bool readNumber(RemoteMemAPI* api, const FirstChildren& children, const char* tag, const ParamAddress& address)
+{
+    const QDomElement child = children[QLatin1String(tag)];
+    if (child.isNull())
+        return false;
+    writeNumber(api, child, address);
+    return true;
+}
+
 QDomDocument documentOfType(const char* docType)
 {
     QDomImplementation impl;
@@ -93,10 +146,7 @@ bool EditorData::setStringParamFromDomElement(RemoteMemAPI* api, const QDomEleme
     const QDomElement child = parent.firstChildElement(tag);
     if (child.isNull())
         return false;
-    QString text = child.text();
-    if (address.isControllerAdr() && address.isRemoteTagIDAdr())
-        text = text.toLower();
-    api->setParam(address, text);
+    writeText(api, child, address);
     return true;
 }
 
@@ -106,8 +156,7 @@ bool EditorData::setNumericParamFromDomElement(RemoteMemAPI* api, const QDomElem
     const QDomElement child = parent.firstChildElement(tag);
     if (child.isNull())
         return false;
-    // Text that is not a number writes 0, which memory may refuse.
-    api->setParam(address, long(child.text().toInt()));
+    writeNumber(api, child, address);
     return true;
 }
 
@@ -176,15 +225,16 @@ bool EditorData::setControllerDomElement(RemoteMemAPI* api, const QDomElement& e
     if (!tag.isEmpty() && element.tagName() != tag)
         return false;
     // Every value is attempted, even after one is missing.
+    const FirstChildren children(element);
     bool complete = true;
-    complete &= setStringParamFromDomElement(api, element, QLatin1String(TagControllerDisplayName),
-                                             knobAddress(bank, templ, knob, ParamAddress::ParamDisplayName));
-    complete &= setNumericParamFromDomElement(api, element, QLatin1String(TagControllerCCNumber),
-                                              knobAddress(bank, templ, knob, ParamAddress::ParamCCNumber));
-    complete &= setNumericParamFromDomElement(api, element, QLatin1String(TagControllerDisplayFormat),
-                                              knobAddress(bank, templ, knob, ParamAddress::ParamDisplayFormat));
-    complete &= setStringParamFromDomElement(api, element, QLatin1String(TagControllerRemoteNumber),
-                                             knobAddress(bank, templ, knob, ParamAddress::ParamRemoteTagID));
+    complete &= readText(api, children, TagControllerDisplayName,
+                         knobAddress(bank, templ, knob, ParamAddress::ParamDisplayName));
+    complete &= readNumber(api, children, TagControllerCCNumber,
+                           knobAddress(bank, templ, knob, ParamAddress::ParamCCNumber));
+    complete &= readNumber(api, children, TagControllerDisplayFormat,
+                           knobAddress(bank, templ, knob, ParamAddress::ParamDisplayFormat));
+    complete &= readText(api, children, TagControllerRemoteNumber,
+                         knobAddress(bank, templ, knob, ParamAddress::ParamRemoteTagID));
     return complete;
 }
 
@@ -195,15 +245,16 @@ bool EditorData::setTemplateDomElement(RemoteMemAPI* api, const QDomElement& ele
         return false;
     if (!tag.isEmpty() && element.tagName() != tag)
         return false;
+    const FirstChildren children(element);
     bool complete = true;
-    complete &= setStringParamFromDomElement(api, element, QLatin1String(TagTemplateName),
-                                             templateAddress(bank, templ, ParamAddress::ControllerTemplateName));
-    complete &= setStringParamFromDomElement(api, element, QLatin1String(TagTemplateVSTiName),
-                                             templateAddress(bank, templ, ParamAddress::ControllerVSTiName));
-    complete &= setNumericParamFromDomElement(api, element, QLatin1String(TagTemplateControlType),
-                                              templateAddress(bank, templ, ParamAddress::ControllerControlType));
+    complete &= readText(api, children, TagTemplateName,
+                         templateAddress(bank, templ, ParamAddress::ControllerTemplateName));
+    complete &= readText(api, children, TagTemplateVSTiName,
+                         templateAddress(bank, templ, ParamAddress::ControllerVSTiName));
+    complete &= readNumber(api, children, TagTemplateControlType,
+                           templateAddress(bank, templ, ParamAddress::ControllerControlType));
     for (int k = 0; k < KnobCount; ++k) {
-        const QDomElement knob = element.firstChildElement(QLatin1String(TagKnobNames[k]));
+        const QDomElement knob = children[QLatin1String(TagKnobNames[k])];
         complete &= setControllerDomElement(api, knob, bank, templ, k, docType, QString());
     }
     return complete;
@@ -220,9 +271,10 @@ bool EditorData::setBankDomElement(RemoteMemAPI* api, const QDomElement& element
         return true;
     const QString pattern = QString::fromLatin1(editBuffer ? TagEditBuffTemplateNumber : TagTemplateNumber);
     QMutexLocker lock(&api->memoryLock());
+    const FirstChildren children(element);
     bool complete = true;
     for (int i = 1; i <= TemplateCount; ++i) {
-        const QDomElement t = element.firstChildElement(pattern.arg(i));
+        const QDomElement t = children[pattern.arg(i)];
         complete &= setTemplateDomElement(api, t, bank, i - 1, docType, QString());
     }
     return complete;
@@ -274,7 +326,7 @@ int intAttribute(const QDomElement& root, const char* name)
 bool parseRoot(const QByteArray& data, QDomElement* root)
 {
     QDomDocument doc;
-    if (!doc.setContent(data, true))
+    if (!EditorData::parseDocument(data, &doc))
         return false;
     *root = doc.documentElement();
     return !root->isNull();
@@ -323,6 +375,41 @@ bool EditorData::pasteKnobMimeData(RemoteMemAPI* api, const QByteArray& data, in
         return false;
     return setControllerDomElement(api, root, RemoteMemory::CurrentBank, templ, knob,
                                    QLatin1String(DocType), QString());
+}
+
+// ---- Parsing -------------------------------------------------------------------
+
+bool EditorData::parseDocument(const QByteArray& data, QDomDocument* doc, QString* errorText, int* errorLine)
+{
+    // A streaming pass first: it needs no memory per level, so depth can be
+    // checked before the tree (whose building and freeing recurse) exists.
+    QXmlStreamReader scan(data);
+    scan.setNamespaceProcessing(true);
+    int depth = 0;
+    while (!scan.atEnd()) {
+        const QXmlStreamReader::TokenType token = scan.readNext();
+        if (token == QXmlStreamReader::StartElement && ++depth > MaxElementDepth) {
+            if (errorText)
+                *errorText = QStringLiteral("elements are nested too deeply");
+            if (errorLine)
+                *errorLine = int(scan.lineNumber());
+            return false;
+        }
+        if (token == QXmlStreamReader::EndElement)
+            --depth;
+    }
+    // Syntax errors are left to the tree parser, which reports them itself.
+    int column = 0;
+    int line = 0;
+    QString text;
+    if (!doc->setContent(data, true, &text, &line, &column)) {
+        if (errorText)
+            *errorText = text;
+        if (errorLine)
+            *errorLine = line;
+        return false;
+    }
+    return true;
 }
 
 // ---- Remote numbers ----------------------------------------------------------

@@ -77,6 +77,15 @@ public:
     static bool pasteKnobMimeData(RemoteMemAPI* api, const QByteArray& data, int templ, int knob,
                                   int* sourceKnob = nullptr);
 
+    // ---- Parsing ------------------------------------------------------------------
+    // Parses XML with namespace processing into doc. On failure gives the
+    // parser's text and line. Documents nested deeper than any bank, template
+    // or knob document are refused before the tree is built: a hostile file
+    // must not exhaust the editor's stack or time.
+    static constexpr int MaxElementDepth = 16;
+    static bool parseDocument(const QByteArray& data, QDomDocument* doc, QString* errorText = nullptr,
+                              int* errorLine = nullptr);
+
     // ---- Remote numbers ----------------------------------------------------------
     // S form: type digit + 8 lower-case hex digits ("100000401").
     // Pell form: type digit + 10 decimal digits ("10000001025").

@@ -136,13 +136,12 @@ bool EditorFile::load(RemoteMemAPI* api, int bank, QFile* file, bool editBuffer,
     {
         QString parserText;
         int line = 0;
-        int column = 0;
         const QByteArray bytes = file->read(MaxFileSize + 1);
         const bool readFailed = file->error() != QFileDevice::NoError;
         file->close();
         if (readFailed || bytes.size() > MaxFileSize)
             message = QString::fromLatin1(MsgFileNotOpened);
-        else if (!doc.setContent(bytes, true, &parserText, &line, &column))
+        else if (!EditorData::parseDocument(bytes, &doc, &parserText, &line))
             message = QString::fromLatin1(MsgParseError).arg(line) + parserText + QLatin1Char(')');
         else if (doc.doctype().name() != QLatin1String(DocType))
             message = QString::fromLatin1(MsgNotEditorFile);

@@ -19,7 +19,7 @@ public:
     static const char* const MsgWriteFailed;
 
     // Files larger than this are not bank files (a full bank is ~300 kB).
-    static constexpr qint64 MaxFileSize = 32 * 1024 * 1024;
+    static constexpr qint64 MaxFileSize = 8 * 1024 * 1024;
 
     // Writes bank as template1..50, bank 0 as editBuffTemplate1..50 and bank
     // 0's current template number. The new content replaces the file only

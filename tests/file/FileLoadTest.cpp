@@ -173,6 +173,28 @@ TEST_F(FileLoad, ParseErrorNamesTheLineAndTheParsersText)
     expectUntouched("parse error");
 }
 
+TEST_F(FileLoad, HostileShapesAreRefusedWithoutHarm)
+{
+    // Deep nesting would make the tree parser recurse and crawl; a file far
+    // larger than any bank is not read at all.
+    const int depth = 100000;
+    const QByteArray deep = "<!DOCTYPE ZenoA_ZenoBRemoteEditorFile>\n<bank version=\"1.0\">"
+        + QByteArray("<a>").repeated(depth) + QByteArray("</a>").repeated(depth) + "</bank>";
+    QString error;
+    EXPECT_FALSE(EditorFile::load(&api, 1, writeFixture("deep.X5R", deep), true, &error));
+    EXPECT_EQ(error, "Parse error at line 2. (elements are nested too deeply)");
+    expectUntouched("deep");
+
+    QByteArray huge = valid;
+    huge.append(QByteArray(int(EditorFile::MaxFileSize), ' '));
+    EXPECT_FALSE(EditorFile::load(&api, 1, writeFixture("huge.X5R", huge), true, &error));
+    EXPECT_EQ(error, "File could not be opened.");
+    expectUntouched("huge");
+
+    EXPECT_FALSE(EditorData::pasteTemplateMimeData(&api, deep, 1, 0));
+    expectUntouched("deep paste");
+}
+
 TEST_F(FileLoad, MissingKnobLoadsTheRestBeforeRestoringBothBanks)
 {
     // Observers see the values that were read before the failure and the
