@@ -145,8 +145,12 @@ bool RemoteMemAPI::setParam(const ParamAddress& address, long value)
 {
     Locker lock(&m_memoryLock);
     bool changed = m_memory.setParam(address, value);
-    if (address.isCurrentTemplateNumAdr() && m_templateSelectHeld.exchange(false))
-        changed = true;
+    if (address.isCurrentTemplateNumAdr() && m_templateSelectHeld.exchange(false) && !changed) {
+        // A held select repeats the present number; a number the memory
+        // refused stays refused and is never sent.
+        changed = m_memory.isValidBankIndex(address.bank())
+            && long(m_memory.getParam(address).getCurrentValue()) == value;
+    }
     if (!changed)
         return false;
 

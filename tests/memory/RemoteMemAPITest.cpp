@@ -438,6 +438,13 @@ TEST_F(MemoryApi, TemplateSelectHoldForcesOneChange)
     EXPECT_EQ(log->take(), (Calls{"enqueue (0, 52, -1, -1)=0", "sendMessage"}));
     EXPECT_FALSE(api.isTemplateSelectHeld());
     EXPECT_FALSE(api.setParam(current, 0L)) << "the hold is one-shot";
+
+    api.holdTemplateSelect();
+    EXPECT_FALSE(api.setParam(current, 50L)) << "an invalid number stays refused";
+    EXPECT_FALSE(api.isTemplateSelectHeld());
+    EXPECT_EQ(watcher.calls, 1);
+    EXPECT_TRUE(log->take().empty());
+    EXPECT_EQ(api.pendingTemplateSelects(), (QList<int>{0})) << "only the repeated select awaits its echo";
 }
 
 TEST_F(MemoryApi, PendingTemplateSelectSwallowsOnlyItsEcho)
