@@ -35,7 +35,7 @@ void TAppMIDIIn::midiIn(tagMPEVENT* event)
 {
     if (!event)
         return;
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
     event->portId = static_cast<int32_t>(m_port);
     event->sequence = nextSequence();
     event->stamped = 1;

@@ -2,10 +2,9 @@
 // One input route and one output route per open port: they own the port's
 // transport and translate between events and the transport's calls.
 
-#include <QRecursiveMutex>
-
 #include <cstdint>
 #include <memory>
+#include <mutex>
 
 #include "editor/midi/MIDITransport.h"
 
@@ -28,7 +27,7 @@ private:
     long m_port = 0;
     int m_filterType = 0;
     std::unique_ptr<TMIDITransport> m_transport;
-    QRecursiveMutex m_mutex;
+    std::recursive_mutex m_mutex;
     MessageProcessor* m_consumer;
 };
 

@@ -4,6 +4,10 @@
 #include "editor/protocol/AppMIDIRoutes.h"
 #include "editor/protocol/MessageProcessor.h"
 
+namespace {
+using Lock = std::lock_guard<std::recursive_mutex>;
+} // namespace
+
 ComuController::ComuController()
 {
     Init_ComuController();
@@ -42,20 +46,20 @@ bool ComuController::requestPort(int io, DWORD dwPortId, int FType, MessageProce
     if (io != 1)
         return false;
     {
-        QMutexLocker mapLock(&m_mapLock);
+        Lock mapLock(m_mapLock);
         if (m_midiOutTransporters.count(dwPortId))
             return true;
     }
-    std::shared_ptr<QRecursiveMutex> newMutex;
+    std::shared_ptr<std::recursive_mutex> newMutex;
     {
-        QMutexLocker mapLock(&m_mapLock);
+        Lock mapLock(m_mapLock);
         if (!m_midiOutMutexes.count(dwPortId))
-            newMutex = std::make_shared<QRecursiveMutex>();
+            newMutex = std::make_shared<std::recursive_mutex>();
     }
     auto route = std::make_unique<TAppMIDIOut>();
     if (!route->openPort(static_cast<long>(dwPortId)))
         return false; // route, its transport and the new mutex go with the scope
-    QMutexLocker mapLock(&m_mapLock);
+    Lock mapLock(m_mapLock);
     m_midiOutTransporters.emplace(dwPortId, std::move(route));
     if (newMutex)
         m_midiOutMutexes.emplace(dwPortId, std::move(newMutex));
@@ -73,9 +77,9 @@ void ComuController::releasePort(int io, DWORD dwPortId)
         route.reset(); // stops the pump
         return;
     }
-    std::shared_ptr<QRecursiveMutex> portMutex;
+    std::shared_ptr<std::recursive_mutex> portMutex;
     {
-        QMutexLocker mapLock(&m_mapLock);
+        Lock mapLock(m_mapLock);
         auto mutexIt = m_midiOutMutexes.find(dwPortId);
         if (mutexIt == m_midiOutMutexes.end() || !m_midiOutTransporters.count(dwPortId))
             return;
@@ -85,8 +89,8 @@ void ComuController::releasePort(int io, DWORD dwPortId)
     {
         // The port's mutex first: a send in progress finishes before the
         // route goes away.
-        QMutexLocker portLock(portMutex.get());
-        QMutexLocker mapLock(&m_mapLock);
+        Lock portLock(*portMutex);
+        Lock mapLock(m_mapLock);
         auto it = m_midiOutTransporters.find(dwPortId);
         if (it != m_midiOutTransporters.end()) {
             route = std::move(it->second);
@@ -100,7 +104,7 @@ bool ComuController::isPortActive(int io, DWORD dwPortId)
 {
     if (io == 0)
         return m_midiInTransporters.count(dwPortId) != 0;
-    QMutexLocker mapLock(&m_mapLock);
+    Lock mapLock(m_mapLock);
     return m_midiOutTransporters.count(dwPortId) != 0;
 }
 
@@ -137,14 +141,14 @@ void ComuController::CloseAllOpendPortAndDeleteAllTransporters()
     for (;;) {
         DWORD port = 0;
         {
-            QMutexLocker mapLock(&m_mapLock);
+            Lock mapLock(m_mapLock);
             if (m_midiOutTransporters.empty())
                 break;
             port = m_midiOutTransporters.begin()->first;
         }
         releasePort(1, port);
     }
-    QMutexLocker mapLock(&m_mapLock);
+    Lock mapLock(m_mapLock);
     m_midiOutMutexes.clear();
 }
 
@@ -152,18 +156,18 @@ ComuController::HRESULT ComuController::midiOutDispatch(MPEVENT rEvent, int eMod
 {
     Q_UNUSED(eMode);
     const DWORD port = static_cast<DWORD>(rEvent.portId);
-    std::shared_ptr<QRecursiveMutex> portMutex;
+    std::shared_ptr<std::recursive_mutex> portMutex;
     {
-        QMutexLocker mapLock(&m_mapLock);
+        Lock mapLock(m_mapLock);
         auto it = m_midiOutMutexes.find(port);
         if (it == m_midiOutMutexes.end())
             return kFailure;
         portMutex = it->second;
     }
-    QMutexLocker portLock(portMutex.get());
+    Lock portLock(*portMutex);
     TAppMIDIOut* route = nullptr;
     {
-        QMutexLocker mapLock(&m_mapLock);
+        Lock mapLock(m_mapLock);
         auto it = m_midiOutTransporters.find(port);
         if (it == m_midiOutTransporters.end())
             return kFailure;

@@ -5,12 +5,12 @@
 // so that callers on different threads never interleave two messages).
 
 #include <QObject>
-#include <QRecursiveMutex>
 #include <QStringList>
 
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <mutex>
 
 #include "editor/midi/MIDIEvent.h"
 
@@ -58,9 +58,9 @@ private:
     // One per output port ever opened; kept while the port is closed. Shared
     // so that a send that looked its mutex up keeps it alive even if every
     // port is closed meanwhile.
-    std::map<DWORD, std::shared_ptr<QRecursiveMutex>> m_midiOutMutexes;
+    std::map<DWORD, std::shared_ptr<std::recursive_mutex>> m_midiOutMutexes;
     // Guards the two output maps. Order: a port's mutex before this lock.
-    QRecursiveMutex m_mapLock;
+    std::recursive_mutex m_mapLock;
     MessageProcessor* m_lastConsumer = nullptr;
     SysExParamChangeAddressTransTable* m_sysExTable = nullptr;
 };

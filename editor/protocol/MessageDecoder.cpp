@@ -3,6 +3,8 @@
 #include <QDebug>
 #include <QMutexLocker>
 
+#include <mutex>
+
 #include "editor/memory/RemoteMemAPI.h"
 #include "editor/protocol/SysExMessages.h"
 #include "editor/protocol/SysExParamChangeAddressTransTable.h"
@@ -221,7 +223,7 @@ bool MessageDecoder::WriteNumericParamToMemory(const ParamAddress& address, int 
         return false;
     if (address.isCurrentTemplateNumAdr() && m_api->takeEchoOfTemplateSelect(value))
         return true; // the keyboard confirmed our own selection
-    QMutexLocker lock(&m_api->memoryLock());
+    std::lock_guard lock(m_api->memoryLock());
     const bool allowed = m_api->isAllowToSendSysEx();
     m_api->setAllowToSendSysExFlag(false);
     m_api->setParam(address, static_cast<long>(value));
@@ -235,7 +237,7 @@ bool MessageDecoder::WriteStringParamToMemory(const ParamAddress& address, const
         return false;
     // Under the memory lock, so that an edit on another thread is not
     // caught by the cleared flag and silently left unsent.
-    QMutexLocker lock(&m_api->memoryLock());
+    std::lock_guard lock(m_api->memoryLock());
     const bool allowed = m_api->isAllowToSendSysEx();
     m_api->setAllowToSendSysExFlag(false);
     m_api->setParam(address, text);
@@ -249,7 +251,7 @@ bool MessageDecoder::WriteStringParamToMemory(const char* bytes, int position, c
     const int width = textWidth(address);
     if (!m_api || !bytes || width == 0 || position < 0 || position >= width)
         return false;
-    QMutexLocker lock(&m_api->memoryLock());
+    std::lock_guard lock(m_api->memoryLock());
     QString text = getStringParamFromMemory(address).left(width);
     if (address.isRemoteTagIDAdr())
         text = text.rightJustified(width, QLatin1Char('0'));

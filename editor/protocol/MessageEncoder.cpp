@@ -1,6 +1,6 @@
 #include "editor/protocol/MessageEncoder.h"
 
-#include <QMutexLocker>
+#include <type_traits>
 
 #include "editor/memory/RemoteMemAPI.h"
 #include "editor/protocol/ComuController.h"
@@ -26,18 +26,19 @@ bool validKnob(int knob)
 } // namespace
 
 class MessageEncoder::Locker {
+    using MemoryLock = std::remove_reference_t<decltype(std::declval<RemoteMemAPI&>().memoryLock())>;
+
 public:
     explicit Locker(MessageEncoder& encoder)
-        : m_memory(encoder.m_api ? &encoder.m_api->memoryLock() : nullptr)
+        : m_memory(encoder.m_api ? &encoder.m_api->memoryLock() : nullptr), m_encoder(encoder.m_lock)
     {
         if (m_memory)
             m_memory->lock();
-        m_encoder = &encoder.m_lock;
-        m_encoder->lock();
+        m_encoder.lock();
     }
     ~Locker()
     {
-        m_encoder->unlock();
+        m_encoder.unlock();
         if (m_memory)
             m_memory->unlock();
     }
@@ -45,8 +46,8 @@ public:
     Locker& operator=(const Locker&) = delete;
 
 private:
-    QRecursiveMutex* m_memory;
-    QRecursiveMutex* m_encoder = nullptr;
+    MemoryLock* m_memory;
+    std::recursive_mutex& m_encoder;
 };
 
 MessageEncoder::MessageEncoder(const unsigned char* modelId, SysExParamChangeAddressTransTable& table,
@@ -166,7 +167,7 @@ bool MessageEncoder::bufferingMsg(Event& event)
     const Bytes& m = event.bytes;
     if (m.size() < 2 || m[0] != kManufacturer)
         return false;
-    QMutexLocker lock(&m_lock);
+    std::lock_guard<std::recursive_mutex> lock(m_lock);
     const unsigned char command = m[kOffCommand];
     const unsigned char kind = command & 0xF0;
 
@@ -360,7 +361,7 @@ bool MessageEncoder::enqueueStoreToFlash()
 
 bool MessageEncoder::sendMessage(bool* wasEmpty)
 {
-    QMutexLocker lock(&m_lock);
+    std::lock_guard<std::recursive_mutex> lock(m_lock);
     if (wasEmpty)
         *wasEmpty = m_queue.empty();
     bool ok = true;
@@ -511,13 +512,13 @@ void MessageEncoder::clearTransmitQueue(bool lock)
 
 int MessageEncoder::queuedGroupCount()
 {
-    QMutexLocker lock(&m_lock);
+    std::lock_guard<std::recursive_mutex> lock(m_lock);
     return static_cast<int>(m_queue.size());
 }
 
 int MessageEncoder::queuedEventCount()
 {
-    QMutexLocker lock(&m_lock);
+    std::lock_guard<std::recursive_mutex> lock(m_lock);
     int n = 0;
     for (const Group& g : m_queue)
         n += static_cast<int>(g.events.size());
@@ -526,6 +527,6 @@ int MessageEncoder::queuedEventCount()
 
 bool MessageEncoder::hasOpenGroup()
 {
-    QMutexLocker lock(&m_lock);
+    std::lock_guard<std::recursive_mutex> lock(m_lock);
     return m_openGroup != nullptr;
 }

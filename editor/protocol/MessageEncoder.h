@@ -6,10 +6,10 @@
 // sending pass; the decoder resumes sending when the answer arrives.
 
 #include <QObject>
-#include <QRecursiveMutex>
 #include <QString>
 
 #include <list>
+#include <mutex>
 #include <vector>
 
 #include "editor/memory/ComuLink.h"
@@ -99,7 +99,7 @@ private:
     long m_port;
     RemoteMemAPI* m_api;
     AddressTransTable* m_addressTable = nullptr;
-    QRecursiveMutex m_lock;
+    std::recursive_mutex m_lock;
     std::list<Group> m_queue;
     Group* m_openGroup = nullptr;
 };
