@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+
 #include <cstdlib>
 #include <memory>
 
@@ -29,16 +31,24 @@ protected:
 
 TEST_F(JackBackend, KeyboardIsFoundByItsPrettyNamesAndEchoesEverythingIntactAndInOrder)
 {
+    // Other programs (other test runs, a keyboard simulator) may share the
+    // server: this device gets names of its own.
+    const QString pid = QString::number(QCoreApplication::applicationPid());
+    const QString name = "Velmor ZenoA/ZenoB echo " + pid;
     JackEchoDevice device;
-    ASSERT_TRUE(device.open("zeno-echo", "Velmor ZenoA/ZenoB"));
+    ASSERT_TRUE(device.open(("zeno-echo-" + pid).toUtf8().constData(), name));
     if (!device.prettyNamesSet())
         GTEST_SKIP() << "this JACK server keeps no metadata";
 
     std::unique_ptr<TUniMIDIPortAccessor> accessor(MIDIPortAccessor());
     const KeyboardPortSets sets = findKeyboardPortSets(accessor->getInputPortList(), accessor->getOutputPortList());
-    ASSERT_EQ(sets.ports.size(), 1) << accessor->getInputPortList().join(", ").toStdString();
-    const PortInfo keyboard = sets.ports[0];
-    EXPECT_EQ(keyboard.name, "Velmor ZenoA/ZenoB");
+    PortInfo keyboard;
+    for (const PortInfo& info : sets.ports)
+        if (info.name == name)
+            keyboard = info;
+    ASSERT_EQ(keyboard.name, name) << accessor->getInputPortList().join(", ").toStdString();
+    EXPECT_GT(keyboard.watchInput, 0);
+    EXPECT_NE(keyboard.watchInput, keyboard.dataInput);
 
     RecordingReader reader;
     std::unique_ptr<TMIDITransport> output(MIDITransportInstance());
@@ -65,15 +75,16 @@ TEST_F(JackBackend, KeyboardIsFoundByItsPrettyNamesAndEchoesEverythingIntactAndI
 
 TEST_F(JackBackend, PlainNamesWithoutMetadataAndOwnPortsLeftOut)
 {
+    const QString client = "zeno-plain-" + QString::number(QCoreApplication::applicationPid());
     JackEchoDevice device;
-    ASSERT_TRUE(device.open("zeno-plain", QString()));
+    ASSERT_TRUE(device.open(client.toUtf8().constData(), QString()));
     std::unique_ptr<TUniMIDIPortAccessor> accessor(MIDIPortAccessor());
     RecordingReader reader;
     std::unique_ptr<TMIDITransport> input(MIDITransportInstance());
     const QStringList inputs = accessor->getInputPortList();
     int capture1 = 0;
     for (const QString& encoded : inputs)
-        if (encoded.endsWith(";zeno-plain capture_1"))
+        if (encoded.endsWith(";" + client + " capture_1"))
             capture1 = encoded.section(';', 0, 0).toInt();
     ASSERT_GT(capture1, 0) << inputs.join(", ").toStdString();
     ASSERT_TRUE(input->openInput(capture1, &reader, 0));
