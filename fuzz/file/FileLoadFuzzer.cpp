@@ -61,10 +61,41 @@ const QString& inputPath()
     return path;
 }
 
+// One memory for all inputs (making one per input would dominate the run
+// time): banks 9..11 keep the seeded content of banks 0, 1 and 4, and every
+// input starts from it.
+struct Fixture {
+    RemoteMemAPI api;
+    Snapshot before;
+    static constexpr int Pristine = 9;
+    static constexpr int Banks[] = {0, 1, 4};
+
+    Fixture()
+    {
+        while (api.getQuantityOfBank() < Pristine + 3)
+            api.createBank();
+        seed(api);
+        for (int i = 0; i < 3; ++i)
+            api.copyBank(Banks[i], Pristine + i);
+        reset();
+        before = take(api, {0, 1, 4});
+    }
+    void reset()
+    {
+        api.denyToRaiseFileEditFlag();
+        for (int i = 0; i < 3; ++i)
+            api.copyBank(Pristine + i, Banks[i]);
+        api.setBankAvailableFlag(0, 4);
+        api.allowToRaiseFileEditFlag();
+        api.setParam(ParamAddress(ParamAddress::BankFileEditFlag, -1, -1, -1), 0L);
+    }
+};
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
+    static Fixture fixture;
     {
         QFile f(inputPath());
         if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
@@ -76,16 +107,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const bool editBuffer = size % 2 == 0;
     const int bank = editBuffer ? 1 : 4;
 
-    RemoteMemAPI api;
-    seed(api);
-    const Snapshot before = take(api, {0, 1, 4});
     QString error;
-    const bool loaded = EditorFile::load(&api, bank, inputPath(), editBuffer, &error);
+    const bool loaded = EditorFile::load(&fixture.api, bank, inputPath(), editBuffer, &error);
     if (loaded != error.isEmpty()) {
         std::fprintf(stderr, "load result and message disagree: %s\n", qPrintable(error));
         std::abort();
     }
-    if (!loaded && !(take(api, {0, 1, 4}) == before)) {
+    if (loaded) {
+        fixture.reset();
+    } else if (!(take(fixture.api, {0, 1, 4}) == fixture.before)) {
         std::fprintf(stderr, "failed load (%s) changed memory\n", qPrintable(error));
         std::abort();
     }
