@@ -34,7 +34,10 @@ start)
   log="${state}.log"
   # Detached from the test's process group and output, so that the test
   # runner neither waits for it nor ends it.
-  setsid jackd --no-realtime -d dummy -r 48000 -p 256 </dev/null >"$log" 2>&1 &
+  # Synchronous mode: a client that is late makes the cycle late instead of
+  # letting the server replay its previous output; the period is long enough
+  # for busy or instrumented test machines.
+  setsid jackd --no-realtime -S -t 2000 -d dummy -r 48000 -p 1024 </dev/null >"$log" 2>&1 &
   pid=$!
   echo "$pid" >"$state"
   for _ in $(seq 1 100); do

@@ -10,9 +10,9 @@ CircularBuffer::CircularBuffer(int size, bool recursiveMutex)
     , m_size(size > 0 ? size : 0)
 {
     if (recursiveMutex)
-        m_recursive = std::make_unique<QRecursiveMutex>();
+        m_recursive = std::make_unique<std::recursive_mutex>();
     else
-        m_mutex = std::make_unique<QMutex>();
+        m_mutex = std::make_unique<std::mutex>();
 }
 
 CircularBuffer::~CircularBuffer() = default;

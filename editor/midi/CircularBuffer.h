@@ -3,10 +3,9 @@
 // themselves take no lock: users serialise them with mutex(); the fill count
 // is atomic so that avail() and space() may be read without the lock.
 
-#include <QMutex>
-#include <QRecursiveMutex>
 #include <atomic>
 #include <memory>
+#include <mutex>
 
 class CircularBuffer {
 public:
@@ -28,7 +27,7 @@ public:
     void unlock();
     // Non-recursive form only (the pump waits on a condition with it);
     // null when the ring was made with a recursive mutex.
-    QMutex* mutex() { return m_mutex.get(); }
+    std::mutex* mutex() { return m_mutex.get(); }
 
 private:
     int m_write = 0;
@@ -36,6 +35,6 @@ private:
     std::atomic<int> m_fill{0};
     std::unique_ptr<unsigned char[]> m_storage;
     int m_size = 0;
-    std::unique_ptr<QMutex> m_mutex;
-    std::unique_ptr<QRecursiveMutex> m_recursive;
+    std::unique_ptr<std::mutex> m_mutex;
+    std::unique_ptr<std::recursive_mutex> m_recursive;
 };

@@ -35,7 +35,7 @@ bool TMIDIEventPushThread::push(const tagMPEVENT& event)
     if (room)
         m_ring.write(reinterpret_cast<const unsigned char*>(&event), kRecordSize);
     m_ring.unlock();
-    m_condition.wakeAll();
+    m_condition.notify_all();
     if (!room)
         m_dropped.fetch_add(1);
     return room;
@@ -53,23 +53,23 @@ void TMIDIEventPushThread::requestTermination()
     }
     m_ring.write(reinterpret_cast<const unsigned char*>(&stop), kRecordSize);
     m_ring.unlock();
-    m_condition.wakeAll();
+    m_condition.notify_all();
 }
 
 void TMIDIEventPushThread::run()
 {
     tagMPEVENT record;
-    m_ring.lock();
+    std::unique_lock lock(*m_ring.mutex());
     for (;;) {
         if (m_ring.avail() >= kRecordSize) {
             m_ring.read(reinterpret_cast<unsigned char*>(&record), kRecordSize);
-            m_ring.unlock();
+            lock.unlock();
             if (record.kind == MPEV_NONE)
                 return;
             m_transport->doEvent(&record, false);
-            m_ring.lock();
+            lock.lock();
             continue;
         }
-        m_condition.wait(m_ring.mutex());
+        m_condition.wait(lock);
     }
 }

@@ -7,7 +7,8 @@
 #include "editor/midi/MIDIEvent.h"
 
 #include <QThread>
-#include <QWaitCondition>
+
+#include <condition_variable>
 
 class TMIDITransport;
 
@@ -37,7 +38,7 @@ protected:
 
 private:
     TMIDITransport* m_transport;
-    QWaitCondition m_condition;
+    std::condition_variable m_condition;
     CircularBuffer m_ring;
     std::atomic<uint64_t> m_dropped{0};
 };

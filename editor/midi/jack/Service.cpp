@@ -3,7 +3,6 @@
 #include <jack/jack.h>
 #include <jack/metadata.h>
 #include <jack/midiport.h>
-#include <jack/ringbuffer.h>
 #include <jack/uuid.h>
 
 #include <algorithm>
@@ -81,9 +80,56 @@ QString prettyName(jack_uuid_t subject)
     return result;
 }
 
-constexpr size_t kOutputRingBytes = 64 * 1024;
-
 } // namespace
+
+void JackMIDIService::PieceRing::copyIn(size_t at, const void* src, size_t count)
+{
+    const size_t offset = at & (kBytes - 1);
+    const size_t first = std::min(count, kBytes - offset);
+    std::memcpy(m_data.get() + offset, src, first);
+    std::memcpy(m_data.get(), static_cast<const unsigned char*>(src) + first, count - first);
+}
+
+void JackMIDIService::PieceRing::copyOut(size_t at, void* dst, size_t count) const
+{
+    const size_t offset = at & (kBytes - 1);
+    const size_t first = std::min(count, kBytes - offset);
+    std::memcpy(dst, m_data.get() + offset, first);
+    std::memcpy(static_cast<unsigned char*>(dst) + first, m_data.get(), count - first);
+}
+
+size_t JackMIDIService::PieceRing::space() const
+{
+    return kBytes - (m_head.load(std::memory_order_relaxed) - m_tail.load(std::memory_order_acquire));
+}
+
+bool JackMIDIService::PieceRing::push(const unsigned char* bytes, uint32_t length)
+{
+    if (space() < sizeof length + length)
+        return false;
+    const size_t head = m_head.load(std::memory_order_relaxed);
+    copyIn(head, &length, sizeof length);
+    copyIn(head + sizeof length, bytes, length);
+    m_head.store(head + sizeof length + length, std::memory_order_release);
+    return true;
+}
+
+uint32_t JackMIDIService::PieceRing::peekLength() const
+{
+    const size_t tail = m_tail.load(std::memory_order_relaxed);
+    if (m_head.load(std::memory_order_acquire) == tail)
+        return 0;
+    uint32_t length = 0;
+    copyOut(tail, &length, sizeof length);
+    return length;
+}
+
+void JackMIDIService::PieceRing::pop(unsigned char* out, uint32_t length)
+{
+    const size_t tail = m_tail.load(std::memory_order_relaxed);
+    copyOut(tail + sizeof length, out, length);
+    m_tail.store(tail + sizeof length + length, std::memory_order_release);
+}
 
 std::shared_ptr<JackMIDIService> JackMIDIService::open(const char* clientName)
 {
@@ -124,10 +170,6 @@ JackMIDIService::~JackMIDIService()
     for (auto* table : {m_inputs, m_outputs}) {
         for (int i = 0; i < kMaxSlots; ++i) {
             Slot* slot = table[i].exchange(nullptr);
-            if (!slot)
-                continue;
-            if (slot->ring)
-                jack_ringbuffer_free(slot->ring);
             delete slot;
         }
     }
@@ -156,18 +198,11 @@ int JackMIDIService::process(uint32_t frames, void* arg)
             continue;
         void* buffer = jack_port_get_buffer(slot->port, frames);
         jack_midi_clear_buffer(buffer);
-        for (;;) {
-            uint32_t length = 0;
-            if (jack_ringbuffer_read_space(slot->ring) < sizeof length)
-                break;
-            jack_ringbuffer_peek(slot->ring, reinterpret_cast<char*>(&length), sizeof length);
-            if (jack_ringbuffer_read_space(slot->ring) < sizeof length + length)
-                break;
+        for (uint32_t length = slot->ring->peekLength(); length > 0; length = slot->ring->peekLength()) {
             jack_midi_data_t* out = jack_midi_event_reserve(buffer, 0, length);
             if (!out)
                 break; // this cycle's buffer is full: the rest goes next cycle
-            jack_ringbuffer_read_advance(slot->ring, sizeof length);
-            jack_ringbuffer_read(slot->ring, reinterpret_cast<char*>(out), length);
+            slot->ring->pop(out, length);
         }
     }
     self->m_inProcess.store(0);
@@ -276,8 +311,6 @@ void JackMIDIService::retire(std::atomic<Slot*>* table, int index)
     }
     if (m_alive)
         jack_port_unregister(m_client, slot->port);
-    if (slot->ring)
-        jack_ringbuffer_free(slot->ring);
     delete slot;
 }
 
@@ -319,16 +352,10 @@ int JackMIDIService::openOutput(const QString& destination)
         return -1;
     auto* slot = new Slot;
     slot->port = port;
-    slot->ring = jack_ringbuffer_create(kOutputRingBytes);
-    if (!slot->ring) {
-        jack_port_unregister(m_client, port);
-        delete slot;
-        return -1;
-    }
+    slot->ring = std::make_unique<PieceRing>();
     const int index = registerSlot(m_outputs, slot);
     if (index < 0) {
         jack_port_unregister(m_client, port);
-        jack_ringbuffer_free(slot->ring);
         delete slot;
         return -1;
     }
@@ -355,7 +382,7 @@ bool JackMIDIService::send(int index, const unsigned char* bytes, int length)
 {
     if (index < 0 || index >= kMaxSlots || !bytes || length <= 0)
         return false;
-    if (size_t(length) + sizeof(uint32_t) > kOutputRingBytes / 2)
+    if (size_t(length) + sizeof(uint32_t) > PieceRing::kBytes / 2)
         return false;
     // The slot cannot go away here: the transport closes its output only
     // from the thread that also sends (the route serialises both).
@@ -363,16 +390,13 @@ bool JackMIDIService::send(int index, const unsigned char* bytes, int length)
     if (!slot)
         return false;
     std::lock_guard lock(slot->sendMutex);
-    const uint32_t size = uint32_t(length);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
-    while (jack_ringbuffer_write_space(slot->ring) < sizeof size + size) {
-        if (!m_alive || std::chrono::steady_clock::now() > deadline)
+    while (m_alive) {
+        if (slot->ring->push(bytes, uint32_t(length)))
+            return true;
+        if (std::chrono::steady_clock::now() > deadline)
             return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-    if (!m_alive)
-        return false;
-    jack_ringbuffer_write(slot->ring, reinterpret_cast<const char*>(&size), sizeof size);
-    jack_ringbuffer_write(slot->ring, reinterpret_cast<const char*>(bytes), size);
-    return true;
+    return false;
 }

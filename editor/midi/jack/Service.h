@@ -21,7 +21,6 @@
 
 typedef struct _jack_client jack_client_t;
 typedef struct _jack_port jack_port_t;
-#include <jack/ringbuffer.h>
 
 class JackMIDIService {
 public:
@@ -67,10 +66,29 @@ public:
     static constexpr int kMaxSlots = 64;
 
 private:
+    // Pieces waiting for the process callback: one writer (under
+    // sendMutex), one reader (the callback), no locks between them.
+    class PieceRing {
+    public:
+        static constexpr size_t kBytes = 64 * 1024; // a power of two
+        bool push(const unsigned char* bytes, uint32_t length);
+        // Length of the next whole piece, 0 when there is none.
+        uint32_t peekLength() const;
+        void pop(unsigned char* out, uint32_t length);
+        size_t space() const;
+
+    private:
+        void copyIn(size_t at, const void* src, size_t count);
+        void copyOut(size_t at, void* dst, size_t count) const;
+        std::unique_ptr<unsigned char[]> m_data{new unsigned char[kBytes]};
+        std::atomic<size_t> m_head{0}; // total bytes written
+        std::atomic<size_t> m_tail{0}; // total bytes read
+    };
+
     struct Slot {
         jack_port_t* port = nullptr;
         InputSink* sink = nullptr;
-        jack_ringbuffer_t* ring = nullptr;
+        std::unique_ptr<PieceRing> ring;
         std::mutex sendMutex;
     };
 
