@@ -46,13 +46,13 @@ MessageDecoder::MessageDecoder(SysExParamChangeAddressTransTable* table, const u
 
 bool MessageDecoder::Process(tagMPEVENT& event)
 {
-    if (event.kind != MPEV_SYSEX || !event.data || event.length <= 0)
+    if (!isSysEx(event) || event.length <= 0)
         return false;
     const unsigned char* m = event.data;
     const std::size_t n = static_cast<std::size_t>(event.length);
     if (!isVelmorSysEx(m, n))
         return false;
-    if (isDesiredModelSysEx(m, n, m_modelId)) {
+    if (isDesiredModelSysEx(m, n)) {
         if (isBulkDump(m, n))
             return DecodeBulk(m, n);
         if (isParameterChange(m, n))

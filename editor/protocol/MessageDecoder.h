@@ -13,6 +13,7 @@
 #include "editor/memory/ComuLink.h"
 #include "editor/memory/ParamAddress.h"
 #include "editor/protocol/MessageProcessor.h"
+#include "editor/protocol/SysExMessages.h"
 
 class SysExParamChangeAddressTransTable;
 
@@ -37,6 +38,41 @@ public:
     bool WriteStringParamToMemory(const ParamAddress& address, const QString& text);
     bool WriteStringParamToMemory(const char* bytes, int position, const ParamAddress& address, int count);
     QString getStringParamFromMemory(const ParamAddress& address);
+
+    // ---- recognisers (the message without F0, with its length) ----
+    static bool isSysEx(const tagMPEVENT& event) { return event.kind == MPEV_SYSEX && event.data; }
+    static bool isVelmorSysEx(const unsigned char* m, std::size_t n) { return SysExMsg::isVelmorSysEx(m, n); }
+    bool isDesiredModelSysEx(const unsigned char* m, std::size_t n) const
+    {
+        return SysExMsg::isDesiredModelSysEx(m, n, m_modelId);
+    }
+    static bool isBulkDump(const unsigned char* m, std::size_t n) { return SysExMsg::isBulkDump(m, n); }
+    static bool isParameterChange(const unsigned char* m, std::size_t n) { return SysExMsg::isParameterChange(m, n); }
+    static bool isBulkAcknowledge(const unsigned char* m, std::size_t n) { return SysExMsg::isBulkAcknowledge(m, n); }
+    static bool isBulkHeader(const unsigned char* m, std::size_t n) { return SysExMsg::isBulkHeader(m, n); }
+    static bool isNormalBulkHeader(const unsigned char* m, std::size_t n) { return SysExMsg::isNormalBulkHeader(m, n); }
+    static bool isEditBuffBulkHeader(const unsigned char* m, std::size_t n)
+    {
+        return SysExMsg::isEditBuffBulkHeader(m, n);
+    }
+    static bool isBulkFooter(const unsigned char* m, std::size_t n) { return SysExMsg::isBulkFooter(m, n); }
+    static bool isBulkContents(const unsigned char* m, std::size_t n) { return SysExMsg::isBulkContents(m, n); }
+    static bool isBulkContentsCommon(const unsigned char* m, std::size_t n)
+    {
+        return SysExMsg::isBulkContentsCommon(m, n);
+    }
+    static bool isBulkContentsController(const unsigned char* m, std::size_t n, int* knob = nullptr)
+    {
+        return SysExMsg::isBulkContentsController(m, n, knob);
+    }
+    static int getTemplateNumberFromBulk(const unsigned char* m, std::size_t n)
+    {
+        return SysExMsg::getTemplateNumberFromBulk(m, n);
+    }
+    static bool isBulkChecksumCorrect(const unsigned char* m, std::size_t n)
+    {
+        return SysExMsg::isBulkChecksumCorrect(m, n);
+    }
 
     // ---- counters, each under its own mutex; never below 0 ----
     void incrementTransmitedBulkCounter() override;
