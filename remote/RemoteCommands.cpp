@@ -6,6 +6,7 @@
 #include "editor/midi/KeyboardPortSets.h"
 #include "editor/midi/MIDIBackend.h"
 #include "editor/protocol/ComuRouteProvider.h"
+#include "editor/protocol/MessageEncoder.h"
 #include "editor/protocol/sync/KeyboardSync.h"
 
 #include <QElapsedTimer>
@@ -180,6 +181,28 @@ public:
         return succeeded;
     }
 
+    // Waits until the keyboard has handled everything sent so far: it answers
+    // a request for its current template only after the messages before it,
+    // and once the answer is back nothing of ours is left in a MIDI queue
+    // that closing the ports would throw away.
+    bool flush()
+    {
+        auto* encoder = dynamic_cast<MessageEncoder*>(api().getEncoder());
+        if (!encoder) return false;
+        QEventLoop loop;
+        bool answered = false;
+        QObject::connect(&api(), &RemoteMemAPI::notifiedCurrentTemplateNumber, &loop, [&] {
+            answered = true;
+            loop.quit();
+        });
+        if (!encoder->enququeTemplateNumberReq() || !encoder->sendMessage(nullptr)) return false;
+        QTimer::singleShot(waitMs(), &loop, &QEventLoop::quit);
+        if (!answered) loop.exec();
+        return answered;
+    }
+
+    int waitMs() const { return (m_options.timeoutSeconds > 0 ? m_options.timeoutSeconds : 10) * 1000; }
+
     const PortInfo& port() const { return m_port; }
 
 private:
@@ -258,6 +281,10 @@ int runRestore(const Options& options, QTextStream& out, QTextStream& err)
     if (int code = session.connect()) return code;
     session.api().setStoreToFlashSendingFlag(true);
     if (!session.synchronise(true, false)) return ExitKeyboardFailed;
+    if (!session.flush()) {
+        err << "zeno-remote: " << session.port().name << " did not confirm the end of the transfer\n";
+        return ExitKeyboardFailed;
+    }
     out << "Restored " << path << " to " << session.port().name
         << ": 50 templates and 50 edit buffers sent and stored to flash.\n";
     return ExitOk;
@@ -344,8 +371,7 @@ int runSelect(const Options& options, QTextStream& out, QTextStream& err)
         err << "zeno-remote: the selection could not be sent to " << session.port().name << "\n";
         return ExitKeyboardFailed;
     }
-    const int waitMs = (options.timeoutSeconds > 0 ? options.timeoutSeconds : 5) * 1000;
-    QTimer::singleShot(waitMs, &loop, &QEventLoop::quit);
+    QTimer::singleShot(session.waitMs(), &loop, &QEventLoop::quit);
     if (!confirmed) loop.exec();
     if (!confirmed) {
         err << "zeno-remote: " << session.port().name << " did not confirm template " << index + 1 << "\n";

@@ -7,8 +7,18 @@
 
 #include <cstdio>
 
+namespace {
+// The libraries' debug lines are for developers; users see results and
+// errors only.
+void quietMessages(QtMsgType type, const QMessageLogContext&, const QString& message)
+{
+    if (type == QtCriticalMsg || type == QtFatalMsg) std::fprintf(stderr, "%s\n", qPrintable(message));
+}
+} // namespace
+
 int main(int argc, char** argv)
 {
+    qInstallMessageHandler(quietMessages);
     QCoreApplication app(argc, argv);
     QTextStream out(stdout);
     QTextStream err(stderr);

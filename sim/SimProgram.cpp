@@ -207,7 +207,8 @@ int runSimulator(const SimProgramOptions& options, const std::atomic<bool>& stop
     const SimStats stats = keyboard.stats();
     status("stopped: " + std::to_string(stats.messagesIn) + " messages in, " + std::to_string(stats.messagesOut) +
            " out, " + std::to_string(stats.dumpsSent) + " templates sent, " + std::to_string(stats.dumpsAccepted) +
-           " taken in, " + std::to_string(stats.dumpsRejected) + " refused");
+           " taken in, " + std::to_string(stats.dumpsRejected) + " refused, " + std::to_string(keyboard.flashCount()) +
+           " stores to flash");
     return finish(save("exit") ? 0 : 3);
 }
 

@@ -14,10 +14,16 @@ extern "C" void onSignal(int)
 {
     g_stop = true;
 }
+// The libraries' debug lines are for developers, not for the log.
+void quietMessages(QtMsgType type, const QMessageLogContext&, const QString& message)
+{
+    if (type == QtCriticalMsg || type == QtFatalMsg) std::fprintf(stderr, "%s\n", qPrintable(message));
+}
 } // namespace
 
 int main(int argc, char** argv)
 {
+    qInstallMessageHandler(quietMessages);
     QCoreApplication app(argc, argv); // the bank file code uses Qt
     std::vector<std::string> args(argv + 1, argv + argc);
     sim::SimProgramOptions options;

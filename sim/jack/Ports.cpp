@@ -18,6 +18,13 @@ constexpr std::size_t kInRingBytes = 1 << 18;
 // Outgoing record per port: length (4 bytes), bytes.
 constexpr std::size_t kOutRingBytes = 1 << 16;
 constexpr std::uint32_t kMaxEvent = 4096;
+constexpr const char* kClientName = "zeno-keyboard-sim";
+constexpr const char* kTextType = "text/plain";
+
+bool setPrettyName(jack_client_t* client, jack_uuid_t subject, const std::string& name)
+{
+    return jack_set_property(client, subject, JACK_METADATA_PRETTY_NAME, name.c_str(), kTextType) == 0;
+}
 
 } // namespace
 
@@ -39,14 +46,15 @@ bool JackKeyboardPorts::open(const std::string& name, SimRunner& runner, std::st
         return false;
     }
     jack_status_t status{};
-    jack_client_t* client = jack_client_open(name.c_str(), JackOptions(JackNoStartServer | JackUseExactName), &status);
+    // The client takes a plain name (JACK renames it when several simulators
+    // run) and carries the keyboard's name as its pretty name, which is what
+    // the editor shows as the device.
+    jack_client_t* client = jack_client_open(kClientName, JackNoStartServer, &status);
     if (!client) {
-        if (status & JackNameNotUnique) {
-            error = "another JACK client is already called \"" + name + "\" (is a simulator running?)";
-        } else if (status & JackServerFailed) {
+        if (status & JackServerFailed) {
             error = "no JACK server is running (start one, e.g. jackd -d dummy)";
         } else {
-            error = "the JACK server refused the client \"" + name + "\"";
+            error = "the JACK server refused the client \"" + std::string(kClientName) + "\"";
         }
         return false;
     }
@@ -62,8 +70,22 @@ bool JackKeyboardPorts::open(const std::string& name, SimRunner& runner, std::st
             close();
             return false;
         }
-        jack_set_property(client, jack_port_uuid(m_out[i]), JACK_METADATA_PRETTY_NAME, pretty.c_str(), "text/plain");
-        jack_set_property(client, jack_port_uuid(m_in[i]), JACK_METADATA_PRETTY_NAME, pretty.c_str(), "text/plain");
+        if (!setPrettyName(client, jack_port_uuid(m_out[i]), pretty) ||
+            !setPrettyName(client, jack_port_uuid(m_in[i]), pretty)) {
+            error = "the JACK server keeps no port names (metadata); the editor could not recognise the keyboard";
+            close();
+            return false;
+        }
+    }
+    bool named = false;
+    if (char* text = jack_get_uuid_for_client_name(client, jack_get_client_name(client))) {
+        named = jack_uuid_parse(text, &m_clientUuid) == 0 && setPrettyName(client, m_clientUuid, name);
+        jack_free(text);
+    }
+    if (!named) {
+        error = "the JACK server would not take the keyboard's name \"" + name + "\"";
+        close();
+        return false;
     }
     m_runner = &runner;
     m_stop = false;
@@ -76,7 +98,8 @@ bool JackKeyboardPorts::open(const std::string& name, SimRunner& runner, std::st
         return false;
     }
     m_alive = true;
-    m_name = jack_get_client_name(client);
+    m_name = name;
+    m_clientName = jack_get_client_name(client);
     return true;
 }
 
@@ -85,6 +108,8 @@ void JackKeyboardPorts::close()
     if (!m_client) return;
     m_alive = false;
     jack_deactivate(m_client);
+    if (!jack_uuid_empty(m_clientUuid)) jack_remove_property(m_client, m_clientUuid, JACK_METADATA_PRETTY_NAME);
+    jack_uuid_clear(&m_clientUuid);
     for (int i = 0; i < kPortCount; ++i) {
         if (m_out[i]) jack_remove_property(m_client, jack_port_uuid(m_out[i]), JACK_METADATA_PRETTY_NAME);
         if (m_in[i]) jack_remove_property(m_client, jack_port_uuid(m_in[i]), JACK_METADATA_PRETTY_NAME);
@@ -106,7 +131,7 @@ void JackKeyboardPorts::close()
 
 std::string JackKeyboardPorts::where() const
 {
-    return "JACK client \"" + m_name + "\", ports Port1..Port5 each way";
+    return "JACK client \"" + m_clientName + "\" shown as \"" + m_name + "\", ports Port1..Port5 each way";
 }
 
 bool JackKeyboardPorts::send(int port, const Bytes& bytes)

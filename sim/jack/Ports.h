@@ -1,9 +1,10 @@
 #pragma once
 // The keyboard as a JACK client: five MIDI output ports (what the computer
-// reads) and five MIDI input ports (what it writes), each pair shown as
-// "Port1".."Port5" through JACK's pretty-name metadata, so that the client
-// reads as one device "<name>" with ports "Port1".."Port5" both ways. Port
-// short names must be unique within a client, hence "Port1 out"/"Port1 in".
+// reads) and five MIDI input ports (what it writes). Through JACK's
+// pretty-name metadata the client is shown as "<name>" and each pair of ports
+// as "Port1".."Port5", so that it reads as one device with ports
+// "Port1".."Port5" both ways. Port short names must be unique within a
+// client, hence "Port1 out"/"Port1 in".
 //
 // The process callback never blocks: it copies incoming events into a ring
 // that a worker thread hands to the runner, and drains one outgoing ring per
@@ -13,6 +14,7 @@
 
 #include <jack/jack.h>
 #include <jack/ringbuffer.h>
+#include <jack/uuid.h>
 
 #include <atomic>
 #include <mutex>
@@ -48,6 +50,8 @@ private:
     std::atomic<bool> m_alive{false};
     std::atomic<long> m_droppedIn{0};
     std::string m_name;
+    std::string m_clientName;
+    jack_uuid_t m_clientUuid = 0;
 };
 
 std::unique_ptr<KeyboardPorts> makeJackKeyboardPorts();
