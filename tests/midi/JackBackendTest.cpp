@@ -12,6 +12,9 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QThread>
 
 #include <cstdlib>
 #include <memory>
@@ -129,6 +132,67 @@ TEST(JackWithoutServer, OpensFailAndNothingHangs)
         ::setenv("JACK_DEFAULT_SERVER", saved.c_str(), 1);
     else
         ::unsetenv("JACK_DEFAULT_SERVER");
+}
+
+// A server of our own that we can take away while ports are open.
+TEST(JackServerLoss, OpenPortsFailCleanlyWhenTheServerGoes)
+{
+    const QString jackd = QStandardPaths::findExecutable("jackd");
+    if (jackd.isEmpty())
+        GTEST_SKIP() << "jackd is not installed";
+    const QByteArray name = "zeno-loss-" + QByteArray::number(QCoreApplication::applicationPid());
+    QProcess server;
+    server.setProcessChannelMode(QProcess::MergedChannels);
+    server.setStandardOutputFile(QProcess::nullDevice());
+    server.start(jackd, {"-n", QString::fromUtf8(name), "--no-realtime", "-d", "dummy", "-r", "48000", "-p", "1024"});
+    ASSERT_TRUE(server.waitForStarted(5000));
+
+    const char* previous = std::getenv("JACK_DEFAULT_SERVER");
+    const std::string saved = previous ? previous : "";
+    ::setenv("JACK_DEFAULT_SERVER", name.constData(), 1);
+    bool up = false;
+    for (int i = 0; i < 100 && !up; ++i) {
+        up = JackMIDIService::serverAnswers();
+        if (!up)
+            QThread::msleep(100);
+    }
+    if (up) {
+        ASSERT_TRUE(ZenoMIDI::selectBackend(ZenoMIDI::Backend::Jack));
+        JackEchoDevice echo;
+        ASSERT_TRUE(echo.open("zeno-loss-echo", QString()));
+        RecordingReader reader;
+        std::unique_ptr<TUniMIDIPortAccessor> accessor(MIDIPortAccessor());
+        std::unique_ptr<TMIDITransport> input(MIDITransportInstance());
+        std::unique_ptr<TMIDITransport> output(MIDITransportInstance());
+        ASSERT_TRUE(input->openInput(1, &reader, 0));   // zeno-loss-echo:capture_1
+        ASSERT_TRUE(output->openOutput(1));             // zeno-loss-echo:playback_1
+        unsigned char cc[2] = {7, 1};
+        ASSERT_TRUE(output->outputData(2, cc, 0xB0));
+        ASSERT_TRUE(reader.waitFor(1));
+
+        server.terminate();
+        ASSERT_TRUE(server.waitForFinished(10000));
+        bool failed = false;
+        for (int i = 0; i < 50 && !failed; ++i) {
+            failed = !output->outputData(2, cc, 0xB0);
+            if (!failed)
+                QThread::msleep(100);
+        }
+        EXPECT_TRUE(failed);
+        input->closeInput();
+        output->closeOutput();
+        EXPECT_FALSE(input->openInput(1, &reader, 0));
+        ZenoMIDI::selectAutomaticBackend();
+    }
+    if (previous)
+        ::setenv("JACK_DEFAULT_SERVER", saved.c_str(), 1);
+    else
+        ::unsetenv("JACK_DEFAULT_SERVER");
+    if (server.state() != QProcess::NotRunning) {
+        server.kill();
+        server.waitForFinished(5000);
+    }
+    ASSERT_TRUE(up) << "the private JACK server did not answer";
 }
 
 } // namespace
