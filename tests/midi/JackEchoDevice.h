@@ -30,6 +30,10 @@ public:
             if (!m_in[i] || !m_out[i])
                 return false;
         }
+        // The server derives port identities from port slots and keeps their
+        // metadata after the port is gone: clear what an earlier port in the
+        // same slot may have left.
+        clearProperties();
         jack_set_process_callback(m_client, &JackEchoDevice::process, this);
         if (jack_activate(m_client) != 0)
             return false;
@@ -43,12 +47,29 @@ public:
     ~JackEchoDevice()
     {
         if (m_client) {
+            clearProperties();
             jack_deactivate(m_client);
             jack_client_close(m_client);
         }
     }
 
 private:
+    void clearProperties()
+    {
+        for (int i = 0; i < kPorts; ++i) {
+            if (m_in[i])
+                jack_remove_properties(m_client, jack_port_uuid(m_in[i]));
+            if (m_out[i])
+                jack_remove_properties(m_client, jack_port_uuid(m_out[i]));
+        }
+        if (char* text = jack_get_uuid_for_client_name(m_client, jack_get_client_name(m_client))) {
+            jack_uuid_t uuid {};
+            if (jack_uuid_parse(text, &uuid) == 0)
+                jack_remove_properties(m_client, uuid);
+            jack_free(text);
+        }
+    }
+
     bool setPrettyNames(const QString& device)
     {
         const char* type = "text/plain";
