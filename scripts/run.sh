@@ -1,0 +1,88 @@
+#!/usr/bin/env bash
+# The main job on this machine: a ZenoA/ZenoB keyboard is played by the
+# simulator on JACK (holding the factory preset bank), zeno-remote backs its
+# templates up into a bank file and shows what it got.
+#
+#   bash scripts/run.sh [BACKUP-FILE]     (default build/run/keyboard-backup.X5R)
+#
+# A JACK server with the dummy driver is started only when none runs; what
+# this script starts, it stops again, whatever happens.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+build=$root/build/run
+backup=${1:-$build/keyboard-backup.X5R}
+keyboard="Velmor Zeno Series (simulated)"
+export JACK_NO_START_SERVER=1
+
+bash scripts/setup.sh
+echo "run: building zeno-keyboard-sim and zeno-remote in $build"
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZENO_BUILD_TESTS=OFF -DZENO_BUILD_BENCH=OFF >/dev/null
+cmake --build "$build" --target zeno-keyboard-sim zeno-remote
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/zeno-run-XXXXXX")
+jack_pid=""
+sim_pid=""
+cleanup() {
+  local status=$?
+  if [ -n "$sim_pid" ] && kill -0 "$sim_pid" 2>/dev/null; then
+    kill -TERM "$sim_pid" 2>/dev/null || true
+    wait "$sim_pid" 2>/dev/null || true
+  fi
+  if [ -n "$jack_pid" ] && kill -0 "$jack_pid" 2>/dev/null; then
+    kill -TERM "$jack_pid" 2>/dev/null || true
+    wait "$jack_pid" 2>/dev/null || true
+    echo "run: stopped the JACK server it started"
+  fi
+  if [ $status -ne 0 ] && [ -f "$work/simulator.log" ]; then
+    echo "run: the simulator's last messages:" >&2
+    grep -v 'active sensing' "$work/simulator.log" | tail -n 20 >&2 || true
+  fi
+  rm -rf "$work"
+  exit $status
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+jack_answers() { timeout 5 jack_lsp >/dev/null 2>&1; }
+if jack_answers; then
+  echo "run: using the JACK server that is already running"
+else
+  echo "run: starting a JACK server with the dummy driver"
+  jackd --no-realtime -d dummy -r 48000 -p 256 </dev/null >"$work/jackd.log" 2>&1 &
+  jack_pid=$!
+  for _ in $(seq 1 100); do
+    jack_answers && break
+    kill -0 "$jack_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  if ! jack_answers; then
+    echo "run: the JACK server did not come up:" >&2
+    cat "$work/jackd.log" >&2
+    exit 1
+  fi
+fi
+
+preset=$root/resources/BankPreset1.X5R
+load=()
+[ -f "$preset" ] && load=(--load "$preset")
+"$build/sim/zeno-keyboard-sim" --backend jack --name "$keyboard" "${load[@]}" \
+  --log "$work/simulator.log" 2>"$work/simulator.err" &
+sim_pid=$!
+for _ in $(seq 1 100); do
+  grep -q "keyboard ready" "$work/simulator.err" 2>/dev/null && break
+  kill -0 "$sim_pid" 2>/dev/null || break
+  sleep 0.1
+done
+if ! grep -q "keyboard ready" "$work/simulator.err" 2>/dev/null; then
+  echo "run: the simulator did not start:" >&2
+  cat "$work/simulator.err" >&2
+  exit 1
+fi
+sed 's/^/run: /' "$work/simulator.err"
+
+mkdir -p "$(dirname "$backup")"
+echo "run: backing up \"$keyboard\" to $backup"
+"$build/remote/zeno-remote" --backend jack --keyboard "$keyboard" backup "$backup"
+echo
+"$build/remote/zeno-remote" show "$backup"
