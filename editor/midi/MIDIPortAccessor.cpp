@@ -88,7 +88,10 @@ std::unique_ptr<QSettings> TUniMIDIPortAccessor::openSettings() const
 {
     if (!m_settingsFile.isEmpty())
         return std::make_unique<QSettings>(m_settingsFile, QSettings::IniFormat);
-    return std::make_unique<QSettings>();
+    // The editor's own settings store, named here rather than taken from the
+    // application object so that every program of the suite shares it.
+    return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
+                                       QStringLiteral("Velmor"), QStringLiteral("ZenoA_ZenoBRemoteEditor"));
 }
 
 void TUniMIDIPortAccessor::updatePortInfo()

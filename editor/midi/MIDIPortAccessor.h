@@ -48,9 +48,10 @@ public:
     // writes the identities back under "/preferences/SystemPorts/".
     void updatePortInfo();
 
-    // Where identities are kept: by default the application's settings
-    // (QSettings with the application's organisation and name). Tests and
-    // tools may point it at an INI file instead; empty returns to default.
+    // Where identities are kept: by default the editor's settings (native
+    // format, organisation "Velmor", application "ZenoA_ZenoBRemoteEditor").
+    // Tests and tools may point it at an INI file instead; empty returns to
+    // the default.
     void setSettingsFile(const QString& iniPath) { m_settingsFile = iniPath; }
     QString settingsFile() const { return m_settingsFile; }
 

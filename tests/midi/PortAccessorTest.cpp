@@ -20,9 +20,7 @@ class PortIdentities : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        QCoreApplication::setOrganizationName("Velmor");
-        QCoreApplication::setApplicationName("ZenoA_ZenoBRemoteEditor");
-        QSettings().remove("preferences/SystemPorts");
+        settings()->remove("preferences/SystemPorts");
         service().unplugAll();
         ASSERT_TRUE(ZenoMIDI::selectBackend(ZenoMIDI::Backend::Virtual));
     }
@@ -44,7 +42,12 @@ protected:
             map.insert(a.friendlyName(id), id);
         return map;
     }
-    static QStringList saved(const char* key) { return QSettings().value(QString("/preferences/SystemPorts/") + key).toStringList(); }
+    // The editor's settings store, where identities live by default.
+    static std::unique_ptr<QSettings> settings()
+    {
+        return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope, "Velmor", "ZenoA_ZenoBRemoteEditor");
+    }
+    static QStringList saved(const char* key) { return settings()->value(QString("/preferences/SystemPorts/") + key).toStringList(); }
 };
 
 TEST_F(PortIdentities, EncodedNamesFollowThePortOrder)
@@ -134,7 +137,7 @@ TEST_P(UnusableSavedLists, AreDroppedAsAWhole)
     service().plugDevice("Dev", 2, 0);
     const QUuid remembered = QUuid::createUuid();
     {
-        QSettings s;
+        QSettings s(QSettings::NativeFormat, QSettings::UserScope, "Velmor", "ZenoA_ZenoBRemoteEditor");
         s.setValue("/preferences/SystemPorts/Input/portNames", GetParam().names);
         QStringList ids = GetParam().ids;
         for (QString& id : ids)
