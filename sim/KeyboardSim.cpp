@@ -60,7 +60,7 @@ void KeyboardSim::log(const std::string& line) const
 
 void KeyboardSim::note(const std::string& text) const
 {
-    log("--- " + text);
+    if (m_log) log("--- " + text);
 }
 
 std::vector<SimOutput> KeyboardSim::receive(int port, const std::uint8_t* bytes, std::size_t length)
@@ -101,7 +101,7 @@ std::vector<SimOutput> KeyboardSim::receive(int port, const std::uint8_t* bytes,
 void KeyboardSim::handleMessage(int port, const std::uint8_t* bytes, std::size_t length, std::vector<SimOutput>& out)
 {
     ++m_stats.messagesIn;
-    log("in  p" + std::to_string(port) + " " + hexBytes(bytes, length) + " | " + describeMessage(bytes, length));
+    if (m_log) log("in  p" + std::to_string(port) + " " + hexBytes(bytes, length) + " | " + describeMessage(bytes, length));
     const Parsed p = parseMessage(bytes, length);
     if (!p.valid) {
         ++m_stats.ignored;
@@ -116,6 +116,16 @@ void KeyboardSim::handleMessage(int port, const std::uint8_t* bytes, std::size_t
     if (!hasModel(p, kModelEditor)) {
         ++m_stats.ignored;
         note("ignored: not addressed to this model");
+        return;
+    }
+    // The host extension's messages come on its own port pair; everything of
+    // the editor's protocol is taken on the communication port only, so an
+    // editor that opened the wrong port finds out instead of half working.
+    const bool extension = p.command == Command::ParamChange && p.ah == 0x01 && (p.am == 0x50 || p.am == 0x56);
+    if (port != kCommunicationPort && !extension) {
+        ++m_stats.ignored;
+        note("ignored: the keyboard takes editor messages on port " + std::to_string(kCommunicationPort) +
+             " only, not on port " + std::to_string(port));
         return;
     }
     switch (p.command) {
@@ -429,7 +439,7 @@ void KeyboardSim::send(int port, Bytes bytes, bool isBulkDump, std::vector<SimOu
         dropped = true;
         applied = "lost by fault drop=" + std::to_string(m_faults.dropEvery);
     }
-    log("out p" + std::to_string(port) + " " + hexBytes(bytes.data(), bytes.size()) + " | " +
+    if (m_log) log("out p" + std::to_string(port) + " " + hexBytes(bytes.data(), bytes.size()) + " | " +
         describeMessage(bytes.data(), bytes.size()) + (applied.empty() ? "" : " [" + applied + "]"));
     if (dropped) return;
     ++m_stats.messagesOut;

@@ -420,3 +420,17 @@ TEST(SimLog, LinesNameDirectionPortBytesAndMeaning)
     EXPECT_NE(lines[0].find("bulk request: edit buffer template 3"), std::string::npos);
     EXPECT_NE(lines[1].find("bulk header: edit buffer template 3 [lost by fault drop=1]"), std::string::npos);
 }
+
+TEST(KeyboardSim, EditorMessagesAreTakenOnPortFiveOnly)
+{
+    KeyboardSim kb;
+    for (int port : {1, 2, 3, 4}) {
+        EXPECT_TRUE(kb.receive(port, makeBulkRequest(0, kKindStored, 0)).empty()) << port;
+        EXPECT_TRUE(kb.receive(port, editorParamChange(0x20, 0x00, {3})).empty()) << port;
+    }
+    EXPECT_EQ(kb.currentTemplate(), 0);
+    // The host extension's instrument name is answered on the port it came on.
+    const auto out = kb.receive(2, editorParamChange(0x50, 0x00, Bytes(12, ' ')));
+    ASSERT_EQ(out.size(), 2u);
+    EXPECT_EQ(out[0].port, 2);
+}

@@ -1,0 +1,107 @@
+// A whole synchronisation run end to end in one process: the editor's
+// memory, protocol and MIDI layers against the simulated keyboard on the
+// in-process MIDI service. Receiving all 100 templates (the backup) and
+// sending them back (the restore) are what a user waits for.
+#include "editor/memory/RemoteMemAPI.h"
+#include "editor/midi/KeyboardPortSets.h"
+#include "editor/midi/MIDIBackend.h"
+#include "editor/midi/virtual/Service.h"
+#include "editor/protocol/ComuRouteProvider.h"
+#include "editor/protocol/sync/KeyboardSync.h"
+#include "sim/KeyboardPorts.h"
+
+#include <QEventLoop>
+#include <QTimer>
+#include <benchmark/benchmark.h>
+
+#include <memory>
+
+using namespace sim;
+
+namespace {
+
+struct Rig {
+    KeyboardSim keyboard;
+    std::unique_ptr<KeyboardPorts> ports;
+    std::unique_ptr<SimRunner> runner;
+    std::unique_ptr<RemoteMemAPI> api;
+
+    bool open()
+    {
+        ZenoMIDI::selectBackend(ZenoMIDI::Backend::Virtual);
+        VirtualMIDIService::instance().unplugAll();
+        std::string error;
+        ports = makeKeyboardPorts("virtual", error);
+        if (!ports) return false;
+        runner = std::make_unique<SimRunner>(keyboard, *ports, 300);
+        runner->start();
+        if (!ports->open(kDefaultKeyboardName, *runner, error)) return false;
+        api = std::make_unique<RemoteMemAPI>();
+        api->setRouteProvider(std::make_unique<ComuRouteProvider>());
+        const auto sets = findKeyboardPortSets(api->getInputPortList(), api->getOutputPortList());
+        if (sets.ports.size() != 1) return false;
+        const PortInfo& p = sets.ports.front();
+        return api->createMIDIComunicationRoute(p.watchInput, p.dataInput, p.output);
+    }
+    ~Rig()
+    {
+        api.reset();
+        if (ports) ports->close();
+        if (runner) runner->stop();
+        VirtualMIDIService::instance().unplugAll();
+    }
+    bool sync(bool sendEditorData, bool editBuffersOnly)
+    {
+        KeyboardSync run(api.get());
+        QEventLoop loop;
+        bool ok = false;
+        QObject::connect(&run, &KeyboardSync::finished, &loop, [&](bool result) {
+            ok = result;
+            loop.quit();
+        });
+        run.start(sendEditorData, editBuffersOnly);
+        if (run.isRunning()) loop.exec();
+        return ok;
+    }
+};
+
+} // namespace
+
+static void BM_SyncReceiveAllTemplates(benchmark::State& state)
+{
+    Rig rig;
+    if (!rig.open()) {
+        state.SkipWithError("the simulated keyboard could not be reached");
+        return;
+    }
+    for (auto _ : state) {
+        rig.api->setBankAvailableFlag(0, 2);
+        rig.api->setBankAvailableFlag(0, 3);
+        if (!rig.sync(false, true)) {
+            state.SkipWithError("synchronisation failed");
+            return;
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * 100);
+    state.SetLabel("items = templates received");
+}
+BENCHMARK(BM_SyncReceiveAllTemplates)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+static void BM_SyncSendAllTemplates(benchmark::State& state)
+{
+    Rig rig;
+    if (!rig.open()) {
+        state.SkipWithError("the simulated keyboard could not be reached");
+        return;
+    }
+    rig.api->setBankAvailableFlag(1, 2); // already received: each run only sends
+    for (auto _ : state) {
+        if (!rig.sync(true, false)) {
+            state.SkipWithError("synchronisation failed");
+            return;
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * 100);
+    state.SetLabel("items = templates sent and acknowledged");
+}
+BENCHMARK(BM_SyncSendAllTemplates)->Unit(benchmark::kMillisecond)->UseRealTime();
