@@ -137,6 +137,11 @@ TEST(JackWithoutServer, OpensFailAndNothingHangs)
 // A server of our own that we can take away while ports are open.
 TEST(JackServerLoss, OpenPortsFailCleanlyWhenTheServerGoes)
 {
+#if defined(__SANITIZE_THREAD__)
+    // libjack ends its client thread abruptly when the server goes, which
+    // leaves ThreadSanitizer with false reports on every lock it held.
+    GTEST_SKIP() << "not meaningful under ThreadSanitizer";
+#endif
     const QString jackd = QStandardPaths::findExecutable("jackd");
     if (jackd.isEmpty())
         GTEST_SKIP() << "jackd is not installed";
@@ -144,7 +149,7 @@ TEST(JackServerLoss, OpenPortsFailCleanlyWhenTheServerGoes)
     QProcess server;
     server.setProcessChannelMode(QProcess::MergedChannels);
     server.setStandardOutputFile(QProcess::nullDevice());
-    server.start(jackd, {"-n", QString::fromUtf8(name), "--no-realtime", "-d", "dummy", "-r", "48000", "-p", "1024"});
+    server.start(jackd, {"-n", QString::fromUtf8(name), "--no-realtime", "-S", "-t", "2000", "-d", "dummy", "-r", "48000", "-p", "1024"});
     ASSERT_TRUE(server.waitForStarted(5000));
 
     const char* previous = std::getenv("JACK_DEFAULT_SERVER");
