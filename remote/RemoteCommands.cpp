@@ -67,9 +67,7 @@ bool readTemplateNumber(const QString& text, int& index, QString& error)
 // The memory, the route and the chosen keyboard for one command.
 class Session {
 public:
-    Session(const Options& options, QTextStream& out, QTextStream& err) : m_options(options), m_out(out), m_err(err)
-    {
-    }
+    Session(const Options& options, QTextStream& err) : m_options(options), m_err(err) {}
     ~Session()
     {
         m_sync.reset();
@@ -207,7 +205,6 @@ public:
 
 private:
     const Options& m_options;
-    QTextStream& m_out;
     QTextStream& m_err;
     std::unique_ptr<RemoteMemAPI> m_api;
     std::unique_ptr<KeyboardSync> m_sync;
@@ -232,7 +229,7 @@ bool templatesEqual(RemoteMemAPI& api, int t)
 
 int runList(const Options& options, QTextStream& out, QTextStream& err)
 {
-    Session session(options, out, err);
+    Session session(options, err);
     if (!session.chooseBackend()) return ExitUsage;
     const KeyboardPortSets sets = session.keyboards();
     if (sets.ports.isEmpty()) {
@@ -250,7 +247,7 @@ int runList(const Options& options, QTextStream& out, QTextStream& err)
 int runBackup(const Options& options, QTextStream& out, QTextStream& err)
 {
     const QString path = options.args.value(0);
-    Session session(options, out, err);
+    Session session(options, err);
     if (int code = session.connect()) return code;
     if (!session.synchronise(false, true)) return ExitKeyboardFailed;
     QString error;
@@ -270,7 +267,7 @@ int runBackup(const Options& options, QTextStream& out, QTextStream& err)
 int runRestore(const Options& options, QTextStream& out, QTextStream& err)
 {
     const QString path = options.args.value(0);
-    Session session(options, out, err);
+    Session session(options, err);
     if (!session.chooseBackend()) return ExitUsage;
     QString error;
     // Read the file before touching the keyboard: a bad file changes nothing.
@@ -353,7 +350,7 @@ int runSelect(const Options& options, QTextStream& out, QTextStream& err)
         err << "zeno-remote: " << error << "\n";
         return ExitUsage;
     }
-    Session session(options, out, err);
+    Session session(options, err);
     if (int code = session.connect()) return code;
     RemoteMemAPI& api = session.api();
     // The keyboard confirms a selection by reporting the template it shows.
