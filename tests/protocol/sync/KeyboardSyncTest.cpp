@@ -13,6 +13,7 @@
 #include "sim/KeyboardPorts.h"
 
 #include <QSignalSpy>
+#include <QTest>
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -257,4 +258,37 @@ TEST_F(KeyboardSyncRun, ReportsProgressWhileReceiving)
         EXPECT_EQ(args[1].toInt(), 100);
     }
     EXPECT_EQ(last, 100);
+}
+
+TEST_F(KeyboardSyncRun, OnLineEditsReachTheKeyboardAndItsActionsReachTheEditor)
+{
+    openRoute();
+    ASSERT_TRUE(run(false, true)) << sync->message().toStdString();
+    ASSERT_TRUE(api->isONLINE());
+
+    // Editor -> keyboard: a knob's CC, a display name and a remote number of
+    // the template the keyboard shows, then another template selected.
+    ASSERT_TRUE(api->setParam(ParamAddress(0, 23, 5, 1), 99L));
+    ASSERT_TRUE(api->setParam(ParamAddress(0, 23, 0, 0), QStringLiteral("Cutoff")));
+    ASSERT_TRUE(api->setParam(ParamAddress(0, 23, 11, 3), QStringLiteral("100001069")));
+    ASSERT_TRUE(api->setParam(ParamAddress(0, 52, -1, -1), 8L));
+    QSignalSpy notified(api.get(), &RemoteMemAPI::notifiedCurrentTemplateNumber);
+    ASSERT_TRUE(notified.wait(5000)) << "the keyboard confirms the selection";
+    ASSERT_TRUE(runner->waitUntilIdle());
+    EXPECT_EQ(keyboard.editBuffer(23).ccNumber(5), 99);
+    EXPECT_EQ(keyboard.editBuffer(23).displayName(0), "Cutoff");
+    EXPECT_EQ(keyboard.editBuffer(23).remoteNumber(11), "100001069");
+    EXPECT_EQ(keyboard.currentTemplate(), 8);
+    EXPECT_TRUE(api->pendingTemplateSelects().isEmpty()) << "the echo was consumed";
+
+    // Keyboard -> editor: the musician picks template 41 on the keyboard.
+    QSignalSpy picked(api.get(), &RemoteMemAPI::notifiedCurrentTemplateNumber);
+    runner->post(keyboard.userSelectTemplate(40));
+    ASSERT_TRUE(picked.wait(5000));
+    EXPECT_EQ(number(0, 52, -1, -1), 40);
+
+    // ... and stores on the keyboard: the editor backup follows.
+    runner->post(keyboard.userStore());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return number(1, 23, 5, 1) == 99; }, 5000));
+    EXPECT_EQ(keyboard.stored(23).ccNumber(5), 99);
 }
