@@ -11,6 +11,7 @@
 #include <QString>
 
 #include <array>
+#include <atomic>
 
 class JackEchoDevice {
 public:
@@ -35,6 +36,7 @@ public:
         // same slot may have left.
         clearProperties();
         jack_set_process_callback(m_client, &JackEchoDevice::process, this);
+        jack_on_shutdown(m_client, [](void* arg) { static_cast<JackEchoDevice*>(arg)->m_alive = false; }, this);
         if (jack_activate(m_client) != 0)
             return false;
         if (!prettyDevice.isEmpty())
@@ -46,11 +48,13 @@ public:
 
     ~JackEchoDevice()
     {
-        if (m_client) {
+        if (!m_client)
+            return;
+        if (m_alive) {
             clearProperties();
             jack_deactivate(m_client);
-            jack_client_close(m_client);
         }
+        jack_client_close(m_client);
     }
 
 private:
@@ -111,4 +115,5 @@ private:
     std::array<jack_port_t*, kPorts> m_in {};
     std::array<jack_port_t*, kPorts> m_out {};
     bool m_pretty = false;
+    std::atomic<bool> m_alive{true};
 };

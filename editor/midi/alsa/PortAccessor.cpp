@@ -33,6 +33,13 @@ int TAlsaMIDIPortAccessor::getNumPorts(int io) const
 {
     if (io < 0 || io > 1)
         return 0;
+    // A service that was missing or went away gets a new chance at every
+    // rescan, so a server started (or restarted) later is picked up.
+    {
+        std::lock_guard lock(s_mutex);
+        if (!s_client)
+            s_client = AlsaMIDIService::open();
+    }
     const std::shared_ptr<AlsaMIDIService> service = client();
     m_snapshot[io] = service ? service->ports(io) : std::vector<AlsaMIDIService::Address>();
     if (service)

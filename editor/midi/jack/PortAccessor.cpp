@@ -10,6 +10,8 @@ TJackMIDIPortAccessor::TJackMIDIPortAccessor()
 {
     std::lock_guard lock(s_mutex);
     // A server that went away since the client was made gets a new chance.
+    if (s_client && !s_client->alive())
+        s_client->releaseIfDead();
     if (!s_client || !s_client->alive())
         s_client = JackMIDIService::open();
     ++s_midiClientCounter;
@@ -34,6 +36,15 @@ int TJackMIDIPortAccessor::getNumPorts(int io) const
 {
     if (io < 0 || io > 1)
         return 0;
+    // A service that was missing or went away gets a new chance at every
+    // rescan, so a server started (or restarted) later is picked up.
+    {
+        std::lock_guard lock(s_mutex);
+        if (s_client && !s_client->alive())
+            s_client->releaseIfDead();
+        if (!s_client || !s_client->alive())
+            s_client = JackMIDIService::open();
+    }
     const std::shared_ptr<JackMIDIService> service = client();
     m_snapshot[io] = service ? service->ports(io) : QStringList();
     if (service)

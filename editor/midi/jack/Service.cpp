@@ -162,17 +162,26 @@ bool JackMIDIService::serverAnswers()
 
 JackMIDIService::~JackMIDIService()
 {
-    if (!m_client)
-        return;
-    if (m_alive)
-        jack_deactivate(m_client);
-    jack_client_close(m_client);
+    if (m_client) {
+        if (m_alive)
+            jack_deactivate(m_client);
+        jack_client_close(m_client);
+    }
     for (auto* table : {m_inputs, m_outputs}) {
         for (int i = 0; i < kMaxSlots; ++i) {
             Slot* slot = table[i].exchange(nullptr);
             delete slot;
         }
     }
+}
+
+void JackMIDIService::releaseIfDead()
+{
+    std::lock_guard lock(m_mutex);
+    if (m_alive || !m_client)
+        return;
+    jack_client_close(m_client);
+    m_client = nullptr;
 }
 
 int JackMIDIService::process(uint32_t frames, void* arg)
@@ -217,7 +226,8 @@ void JackMIDIService::shutdown(void* arg)
 QStringList JackMIDIService::ports(int io) const
 {
     QStringList list;
-    if (!m_alive || io < 0 || io > 1)
+    std::lock_guard lock(m_mutex);
+    if (!m_alive || !m_client || io < 0 || io > 1)
         return list;
     const char** names = jack_get_ports(m_client, nullptr, JACK_DEFAULT_MIDI_TYPE,
                                         io == 0 ? JackPortIsOutput : JackPortIsInput);
@@ -257,7 +267,8 @@ QStringList JackMIDIService::numberedPorts(int io) const
 
 bool JackMIDIService::portNames(const QString& fullName, QString* device, QString* endpoint) const
 {
-    if (!m_alive)
+    std::lock_guard lock(m_mutex);
+    if (!m_alive || !m_client)
         return false;
     jack_port_t* port = jack_port_by_name(m_client, fullName.toUtf8().constData());
     if (!port)
@@ -309,7 +320,7 @@ void JackMIDIService::retire(std::atomic<Slot*>* table, int index)
             return;
         std::this_thread::sleep_for(std::chrono::microseconds(200));
     }
-    if (m_alive)
+    if (m_alive && m_client)
         jack_port_unregister(m_client, slot->port);
     delete slot;
 }
@@ -317,7 +328,7 @@ void JackMIDIService::retire(std::atomic<Slot*>* table, int index)
 int JackMIDIService::openInput(const QString& source, InputSink* sink)
 {
     std::lock_guard lock(m_mutex);
-    if (!m_alive || !sink)
+    if (!m_alive || !m_client || !sink)
         return -1;
     const QString name = QStringLiteral("Input port %1").arg(++m_portCounter);
     jack_port_t* port = jack_port_register(m_client, name.toUtf8().constData(), JACK_DEFAULT_MIDI_TYPE,
@@ -343,7 +354,7 @@ int JackMIDIService::openInput(const QString& source, InputSink* sink)
 int JackMIDIService::openOutput(const QString& destination)
 {
     std::lock_guard lock(m_mutex);
-    if (!m_alive)
+    if (!m_alive || !m_client)
         return -1;
     const QString name = QStringLiteral("Output port %1").arg(++m_portCounter);
     jack_port_t* port = jack_port_register(m_client, name.toUtf8().constData(), JACK_DEFAULT_MIDI_TYPE,

@@ -39,6 +39,11 @@ public:
     ~JackMIDIService();
 
     bool alive() const { return m_alive.load(); }
+    // After the server went away: closes the dead connection now. libjack
+    // cannot close it safely once another connection was tried, so this
+    // runs before any new open. Objects still holding this service then
+    // only fail.
+    void releaseIfDead();
     QString clientName() const { return m_name; }
 
     // Full port names in port order (io 0 sources, 1 destinations), as the
