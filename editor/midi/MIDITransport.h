@@ -42,6 +42,10 @@ public:
     virtual void closeOutput() = 0;
     virtual bool outputData(int length, unsigned char* data, unsigned long status) = 0;
     // The parser: called by the service thread with each packet's bytes.
+    // Every System Exclusive message becomes an event of its own, ending at
+    // its first F7; real-time bytes inside it are skipped, and any other
+    // status byte closes it (an F7 is added). A platform transport closes
+    // its input in its own destructor, before this class stops the pump.
     virtual void read(int length, const void* bytes);
 
     bool startPusherThread();
