@@ -35,7 +35,14 @@ function(zeno_gtest)
   endif()
   set(props TIMEOUT ${Z_TIMEOUT})
   if(Z_LABELS)
-    list(APPEND props LABELS "${Z_LABELS}")
+    # Discovered tests get their properties through a generated script that
+    # cannot carry a list value, so a second label would silently turn into a
+    # bogus property and drop whatever follows. Refuse it instead.
+    list(LENGTH Z_LABELS label_count)
+    if(label_count GREATER 1)
+      message(FATAL_ERROR "zeno_gtest(${Z_NAME}): give one label, not '${Z_LABELS}'")
+    endif()
+    list(APPEND props LABELS ${Z_LABELS})
   endif()
   gtest_discover_tests(${Z_NAME}
     DISCOVERY_MODE PRE_TEST

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QTemporaryDir>
 #include <QDir>
+#include <QFile>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -27,6 +28,9 @@ void pointHomeAt(const QString& root)
     setDir("XDG_CACHE_HOME", "/home/.cache");
     setDir("XDG_STATE_HOME", "/home/.local/state");
     setDir("XDG_RUNTIME_DIR", "/runtime");
+    // Qt insists on a private runtime folder.
+    QFile::setPermissions(QString::fromUtf8(base + "/runtime"),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     QDir().mkpath(QString::fromUtf8(base + "/home/Documents"));
     ::setenv("XDG_DOCUMENTS_DIR", (base + "/home/Documents").constData(), 1);
 }
