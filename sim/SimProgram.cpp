@@ -2,6 +2,10 @@
 
 #include "sim/KeyboardPorts.h"
 #include "sim/SimBankFile.h"
+#include "sim/SimConsole.h"
+
+#include <poll.h>
+#include <unistd.h>
 
 #include <charconv>
 #include <chrono>
@@ -45,6 +49,8 @@ std::string simUsage()
     return "Usage: zeno-keyboard-sim [options]\n"
            "Plays a ZenoA/ZenoB keyboard on MIDI: five ports each way, active sensing\n"
            "on port 1, templates exchanged on port 5. Stops on Ctrl+C or SIGTERM.\n"
+           "Lines typed on standard input work the keyboard: select N, store, show [N],\n"
+           "fault F, status, help, quit.\n"
            "\n"
            "Options:\n"
            "  --backend NAME          MIDI service (" + backends + ")\n"
@@ -198,8 +204,31 @@ int runSimulator(const SimProgramOptions& options, const std::atomic<bool>& stop
         return true;
     };
 
-    while (!stop.load()) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    // The musician's actions come as lines on standard input, when there is
+    // one to read; an input that ends leaves the keyboard running.
+    bool console = true;
+    bool quit = false;
+    std::string pending;
+    while (!stop.load() && !quit) {
+        pollfd in{STDIN_FILENO, POLLIN, 0};
+        if (console && ::poll(&in, 1, 50) > 0) {
+            char buffer[512];
+            const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
+            if (n <= 0) {
+                console = false;
+            } else {
+                pending.append(buffer, std::size_t(n));
+                for (auto eol = pending.find('\n'); eol != std::string::npos && !quit; eol = pending.find('\n')) {
+                    const ConsoleReply reply = runConsoleCommand(pending.substr(0, eol), keyboard, runner);
+                    pending.erase(0, eol + 1);
+                    if (!reply.text.empty()) status(reply.text);
+                    quit = reply.quit;
+                }
+                if (pending.size() > 4096) pending.clear(); // not a command line
+            }
+        } else {
+            std::this_thread::sleep_for(std::chrono::milliseconds(console ? 0 : 50));
+        }
         if (flashed.exchange(false)) save("store to flash");
     }
     ports->close();

@@ -4,6 +4,7 @@
 // the program's arguments.
 #include "sim/KeyboardPorts.h"
 #include "sim/SimBankFile.h"
+#include "sim/SimConsole.h"
 #include "sim/SimProgram.h"
 #include "sim/virtual/Ports.h"
 
@@ -335,4 +336,43 @@ TEST(SimProgram, BackendThatIsNotBuiltIsReported)
     std::string error;
     EXPECT_FALSE(makeKeyboardPorts("coremidi", error));
     EXPECT_NE(error.find("virtual"), std::string::npos) << error;
+}
+
+TEST(SimConsole, CommandsWorkTheKeyboard)
+{
+    KeyboardSim keyboard;
+    RecordingWire wire;
+    SimRunner runner(keyboard, wire, 1000);
+    runner.start();
+    struct Case {
+        const char* line;
+        const char* replyContains;
+    };
+    const Case cases[] = {
+        {"select 12", "template 12 shown"},
+        {"select 51", "usage: select N"},
+        {"select x", "usage: select N"},
+        {"store", "stored"},
+        {"show", "template 12:"},
+        {"show 3", "template 3:"},
+        {"show 0", "usage: show"},
+        {"fault no-ack,drop=3", "faults: no-ack,drop=3"},
+        {"fault bogus", "unknown fault"},
+        {"status", "template 12 shown"},
+        {"fault none", "faults: none"},
+        {"dance", "unknown command"},
+        {"", ""},
+    };
+    for (const Case& c : cases) {
+        const ConsoleReply reply = runConsoleCommand(c.line, keyboard, runner);
+        EXPECT_NE(reply.text.find(c.replyContains), std::string::npos) << c.line << " -> " << reply.text;
+        EXPECT_FALSE(reply.quit);
+    }
+    EXPECT_TRUE(runConsoleCommand("quit", keyboard, runner).quit);
+    ASSERT_TRUE(runner.waitUntilIdle());
+    EXPECT_EQ(keyboard.currentTemplate(), 11);
+    std::lock_guard guard(wire.lock);
+    ASSERT_EQ(wire.sent.size(), 2u) << "the selection and the store are reported";
+    EXPECT_EQ(wire.sent[0].bytes, (Bytes{0xF0, 0x43, 0x10, 0x7F, 0x19, 0x01, 0x20, 0x00, 11, 0xF7}));
+    EXPECT_EQ(wire.sent[1].bytes, (Bytes{0xF0, 0x43, 0x10, 0x7F, 0x19, 0x01, 0x22, 0x00, 0xF7}));
 }
