@@ -19,6 +19,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -375,4 +376,25 @@ TEST(SimConsole, CommandsWorkTheKeyboard)
     ASSERT_EQ(wire.sent.size(), 2u) << "the selection and the store are reported";
     EXPECT_EQ(wire.sent[0].bytes, (Bytes{0xF0, 0x43, 0x10, 0x7F, 0x19, 0x01, 0x20, 0x00, 11, 0xF7}));
     EXPECT_EQ(wire.sent[1].bytes, (Bytes{0xF0, 0x43, 0x10, 0x7F, 0x19, 0x01, 0x22, 0x00, 0xF7}));
+}
+
+TEST(SimAlsaPorts, OpenEitherWorksOrSaysWhy)
+{
+    const auto backends = keyboardPortBackends();
+    if (std::find(backends.begin(), backends.end(), "alsa") == backends.end()) GTEST_SKIP() << "built without ALSA";
+    std::string error;
+    auto ports = makeKeyboardPorts("alsa", error);
+    ASSERT_TRUE(ports) << error;
+    KeyboardSim keyboard;
+    RecordingWire wire;
+    SimRunner runner(keyboard, wire, 1000);
+    if (ports->open(kDefaultKeyboardName, runner, error)) {
+        EXPECT_NE(ports->where().find(kDefaultKeyboardName), std::string::npos);
+        EXPECT_TRUE(ports->send(1, Bytes{0xFE}));
+    } else {
+        EXPECT_NE(error.find("ALSA sequencer"), std::string::npos) << error;
+        EXPECT_FALSE(ports->send(5, makeParamRequest(0, 0x20, 0x00)));
+    }
+    ports->close();
+    ports->close(); // closing twice is harmless
 }
