@@ -15,11 +15,15 @@
 #include <QTextStream>
 #include <QTimer>
 
+#include <atomic>
 #include <memory>
 
 namespace remote {
 
 namespace {
+
+std::atomic<bool> g_interrupt{false};
+constexpr int kInterruptPollMs = 100;
 
 constexpr int kStoredBank = 1; // editor backup: the keyboard's stored templates
 constexpr int kEditBank = 0;   // current bank: its edit buffers
@@ -43,6 +47,15 @@ const Command kCommands[] = {
     {"show", "FILE [N]", 1, 2, "print the templates of a bank file, or the knobs of template N"},
     {"select", "N", 1, 1, "make the keyboard show template N (1..50)"},
 };
+
+// Ends a wait early when the user interrupts.
+void quitOnInterrupt(QEventLoop& loop, QTimer& watch)
+{
+    QObject::connect(&watch, &QTimer::timeout, &loop, [&loop] {
+        if (g_interrupt.load()) loop.quit();
+    });
+    watch.start(kInterruptPollMs);
+}
 
 const Command* findCommand(const QString& name)
 {
@@ -171,6 +184,11 @@ public:
             m_err.flush();
         });
         QObject::connect(m_sync.get(), &KeyboardSync::phaseChanged, &loop, [&](KeyboardSync::Phase) { lastShown = -1; });
+        QTimer interruptWatch;
+        QObject::connect(&interruptWatch, &QTimer::timeout, &loop, [&] {
+            if (g_interrupt.load()) m_sync->cancel();
+        });
+        interruptWatch.start(kInterruptPollMs);
         m_sync->start(sendEditorData, editBuffersOnly);
         if (!ended) loop.exec();
         if (!succeeded) {
@@ -195,6 +213,8 @@ public:
         });
         if (!encoder->enququeTemplateNumberReq() || !encoder->sendMessage(nullptr)) return false;
         QTimer::singleShot(waitMs(), &loop, &QEventLoop::quit);
+        QTimer watch;
+        quitOnInterrupt(loop, watch);
         if (!answered) loop.exec();
         return answered;
     }
@@ -249,7 +269,7 @@ int runBackup(const Options& options, QTextStream& out, QTextStream& err)
     const QString path = options.args.value(0);
     Session session(options, err);
     if (int code = session.connect()) return code;
-    if (!session.synchronise(false, true)) return ExitKeyboardFailed;
+    if (!session.synchronise(false, true)) return g_interrupt.load() ? ExitInterrupted : ExitKeyboardFailed;
     QString error;
     if (!EditorFile::save(&session.api(), kStoredBank, path, &error)) {
         err << "zeno-remote: " << path << ": " << error << "\n";
@@ -277,8 +297,9 @@ int runRestore(const Options& options, QTextStream& out, QTextStream& err)
     }
     if (int code = session.connect()) return code;
     session.api().setStoreToFlashSendingFlag(true);
-    if (!session.synchronise(true, false)) return ExitKeyboardFailed;
+    if (!session.synchronise(true, false)) return g_interrupt.load() ? ExitInterrupted : ExitKeyboardFailed;
     if (!session.flush()) {
+        if (g_interrupt.load()) return ExitInterrupted;
         err << "zeno-remote: " << session.port().name << " did not confirm the end of the transfer\n";
         return ExitKeyboardFailed;
     }
@@ -369,7 +390,10 @@ int runSelect(const Options& options, QTextStream& out, QTextStream& err)
         return ExitKeyboardFailed;
     }
     QTimer::singleShot(session.waitMs(), &loop, &QEventLoop::quit);
+    QTimer watch;
+    quitOnInterrupt(loop, watch);
     if (!confirmed) loop.exec();
+    if (!confirmed && g_interrupt.load()) return ExitInterrupted;
     if (!confirmed) {
         err << "zeno-remote: " << session.port().name << " did not confirm template " << index + 1 << "\n";
         return ExitKeyboardFailed;
@@ -379,6 +403,11 @@ int runSelect(const Options& options, QTextStream& out, QTextStream& err)
 }
 
 } // namespace
+
+void requestInterrupt()
+{
+    g_interrupt = true;
+}
 
 QString usage()
 {
@@ -399,7 +428,8 @@ QString usage()
                 "  --quiet           no progress lines\n"
                 "  --help            this text\n"
                 "\nExit status: 0 done, 2 no keyboard, 3 ports would not open, 4 the keyboard did not\n"
-                "answer in time, 5 bank file could not be read or written, 64 wrong arguments.\n")
+                "answer in time, 5 bank file could not be read or written, 64 wrong arguments,\n"
+                "130 stopped with Ctrl+C.\n")
                 .arg(built.join(QStringLiteral(", ")));
     return text;
 }
@@ -467,6 +497,7 @@ bool parseArguments(const QStringList& args, Options& options, QString& error)
 
 int run(const Options& options, QTextStream& out, QTextStream& err)
 {
+    g_interrupt = false;
     if (options.help) {
         out << usage();
         return ExitOk;

@@ -19,6 +19,7 @@ enum Exit {
     ExitKeyboardFailed = 4, // it did not answer, or not in time
     ExitFile = 5,          // the bank file could not be read or written
     ExitUsage = 64,
+    ExitInterrupted = 130, // stopped by the user (Ctrl+C)
 };
 
 struct Options {
@@ -37,5 +38,10 @@ QString usage();
 // Runs one command; results go to `out`, progress and errors to `err`.
 // Needs a QCoreApplication; runs its event loop while it waits.
 int run(const Options& options, QTextStream& out, QTextStream& err);
+
+// Asks a command under way to stop as soon as it can (safe to call from a
+// signal handler): a transfer is cancelled, the keyboard's queue emptied and
+// the ports closed; a backup then leaves no file.
+void requestInterrupt();
 
 } // namespace remote

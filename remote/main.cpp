@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QTextStream>
 
+#include <csignal>
 #include <cstdio>
 
 namespace {
@@ -13,6 +14,10 @@ namespace {
 void quietMessages(QtMsgType type, const QMessageLogContext&, const QString& message)
 {
     if (type == QtCriticalMsg || type == QtFatalMsg) std::fprintf(stderr, "%s\n", qPrintable(message));
+}
+extern "C" void onInterrupt(int)
+{
+    remote::requestInterrupt();
 }
 } // namespace
 
@@ -28,5 +33,7 @@ int main(int argc, char** argv)
         err << "zeno-remote: " << error << "\n";
         return remote::ExitUsage;
     }
+    std::signal(SIGINT, onInterrupt);
+    std::signal(SIGTERM, onInterrupt);
     return remote::run(options, out, err);
 }

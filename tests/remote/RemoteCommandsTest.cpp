@@ -6,7 +6,9 @@
 #include "sim/KeyboardPorts.h"
 #include "sim/SimBankFile.h"
 
+#include <QElapsedTimer>
 #include <QFile>
+#include <QTimer>
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <gtest/gtest.h>
@@ -204,6 +206,21 @@ TEST_F(RemoteCommands, KeyboardFailuresAreReported)
 
     // Asking for a keyboard by a name that is not there.
     EXPECT_EQ(remote({"--keyboard", "Velmor ZenoA/ZenoB", "select", "1"}).code, remote::ExitNoKeyboard);
+}
+
+TEST_F(RemoteCommands, InterruptCancelsATransfer)
+{
+    SimFaults faults;
+    faults.silent = true;
+    keyboard.setFaults(faults);
+    plugKeyboard();
+    QTimer::singleShot(300, [] { remote::requestInterrupt(); });
+    QElapsedTimer clock;
+    clock.start();
+    const Result r = remote({"backup", path("interrupted.X5R")});
+    EXPECT_EQ(r.code, remote::ExitInterrupted) << r.err.toStdString();
+    EXPECT_LT(clock.elapsed(), 10000) << "long before the one-minute time-out";
+    EXPECT_FALSE(QFile::exists(path("interrupted.X5R")));
 }
 
 TEST(RemoteArguments, Table)
