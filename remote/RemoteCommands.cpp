@@ -172,15 +172,19 @@ public:
             ended = true;
             loop.quit();
         });
+        bool lineOpen = false;
         QObject::connect(m_sync.get(), &KeyboardSync::progress, &loop, [&](int done, int total) {
             if (m_options.quiet || total <= 0) return;
-            // A line per tenth is enough to see it move without flooding logs.
-            const int step = done * 10 / total;
+            // On a terminal one line counts up; in a log a line per tenth is
+            // enough to see it move without flooding it.
+            const int step = m_options.progressInPlace ? done : done * 10 / total;
             if (step == lastShown) return;
             lastShown = step;
             const bool receiving = m_sync->phase() == KeyboardSync::Phase::Receiving;
-            m_err << (receiving ? "receiving from " : "sending to ") << m_port.name << ": " << done << "/" << total
-                  << " templates\n";
+            m_err << (m_options.progressInPlace ? "\r" : "") << (receiving ? "receiving from " : "sending to ")
+                  << m_port.name << ": " << done << "/" << total << " templates";
+            lineOpen = m_options.progressInPlace && done < total;
+            if (!lineOpen) m_err << "\n";
             m_err.flush();
         });
         QObject::connect(m_sync.get(), &KeyboardSync::phaseChanged, &loop, [&](KeyboardSync::Phase) { lastShown = -1; });
@@ -191,6 +195,7 @@ public:
         interruptWatch.start(kInterruptPollMs);
         m_sync->start(sendEditorData, editBuffersOnly);
         if (!ended) loop.exec();
+        if (lineOpen) m_err << "\n";
         if (!succeeded) {
             m_err << "zeno-remote: " << m_sync->message() << "\n";
         }

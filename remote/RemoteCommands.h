@@ -27,6 +27,7 @@ struct Options {
     QString keyboard;       // a keyboard name from "list"; empty: the only one
     int timeoutSeconds = 0; // 0: the synchronisation's own time-outs
     bool quiet = false;     // no progress lines
+    bool progressInPlace = false; // progress rewrites one line (a terminal)
     bool help = false;
     QString command;
     QStringList args;

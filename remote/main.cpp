@@ -7,6 +7,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <unistd.h>
 
 namespace {
 // The libraries' debug lines are for developers; users see results and
@@ -33,6 +34,7 @@ int main(int argc, char** argv)
         err << "zeno-remote: " << error << "\n";
         return remote::ExitUsage;
     }
+    options.progressInPlace = ::isatty(STDERR_FILENO) == 1;
     std::signal(SIGINT, onInterrupt);
     std::signal(SIGTERM, onInterrupt);
     return remote::run(options, out, err);

@@ -208,6 +208,24 @@ TEST_F(RemoteCommands, KeyboardFailuresAreReported)
     EXPECT_EQ(remote({"--keyboard", "Velmor ZenoA/ZenoB", "select", "1"}).code, remote::ExitNoKeyboard);
 }
 
+TEST_F(RemoteCommands, ProgressIsShownUnlessQuiet)
+{
+    plugKeyboard();
+    for (const bool inPlace : {false, true}) {
+        remote::Options options;
+        QString error;
+        ASSERT_TRUE(remote::parseArguments({"--backend", "virtual", "backup", path("progress.X5R")}, options, error));
+        options.progressInPlace = inPlace;
+        QString out, err;
+        QTextStream outStream(&out), errStream(&err);
+        ASSERT_EQ(remote::run(options, outStream, errStream), remote::ExitOk) << err.toStdString();
+        EXPECT_TRUE(err.contains(QLatin1String("receiving from Velmor Zeno Series: 0/100 templates")))
+            << err.toStdString();
+        EXPECT_TRUE(err.endsWith(QLatin1String("100/100 templates\n"))) << err.toStdString();
+        EXPECT_EQ(err.contains(QLatin1Char('\r')), inPlace);
+    }
+}
+
 TEST_F(RemoteCommands, InterruptCancelsATransfer)
 {
     SimFaults faults;
