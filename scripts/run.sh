@@ -49,7 +49,9 @@ if jack_answers; then
   echo "run: using the JACK server that is already running"
 else
   echo "run: starting a JACK server with the dummy driver"
-  jackd --no-realtime -d dummy -r 48000 -p 256 </dev/null >"$work/jackd.log" 2>&1 &
+  # The dummy driver waits 21 ms between cycles unless told otherwise; one
+  # period (256 frames at 48 kHz) makes a backup four times faster.
+  jackd --no-realtime -d dummy -r 48000 -p 256 -w 5333 </dev/null >"$work/jackd.log" 2>&1 &
   jack_pid=$!
   for _ in $(seq 1 100); do
     jack_answers && break
