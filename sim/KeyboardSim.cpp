@@ -1,6 +1,7 @@
 #include "sim/KeyboardSim.h"
 
 #include <algorithm>
+#include <charconv>
 
 namespace sim {
 
@@ -33,6 +34,8 @@ void KeyboardSim::setFaults(const SimFaults& faults)
 {
     std::lock_guard guard(m_lock);
     m_faults = faults;
+    // Counting faults count from the moment they are set.
+    m_faultBase = m_stats.messagesIn;
 }
 
 SimFaults KeyboardSim::faults() const
@@ -51,6 +54,12 @@ void KeyboardSim::setFlashHandler(std::function<void()> handler)
 {
     std::lock_guard guard(m_lock);
     m_flash = std::move(handler);
+}
+
+void KeyboardSim::setWireLog(LogSink sink)
+{
+    std::lock_guard guard(m_lock);
+    m_wireLog = std::move(sink);
 }
 
 void KeyboardSim::log(const std::string& line) const
@@ -102,6 +111,18 @@ void KeyboardSim::handleMessage(int port, const std::uint8_t* bytes, std::size_t
 {
     ++m_stats.messagesIn;
     if (m_log) log("in  p" + std::to_string(port) + " " + hexBytes(bytes, length) + " | " + describeMessage(bytes, length));
+    if (m_wireLog) m_wireLog("in " + hexBytes(bytes, length));
+    const int heard = m_stats.messagesIn - m_faultBase;
+    if (m_faults.silentAfter && heard > m_faults.silentAfter) {
+        ++m_stats.ignored;
+        note("ignored by fault silent-after=" + std::to_string(m_faults.silentAfter));
+        return;
+    }
+    if (m_faults.ignoreEvery && heard % m_faults.ignoreEvery == 0) {
+        ++m_stats.ignored;
+        note("ignored by fault drop-every=" + std::to_string(m_faults.ignoreEvery));
+        return;
+    }
     const Parsed p = parseMessage(bytes, length);
     if (!p.valid) {
         ++m_stats.ignored;
@@ -473,6 +494,51 @@ std::vector<SimOutput> KeyboardSim::userStore()
     m_bankEditFlag = 0;
     note("edit buffers stored on the keyboard");
     sendParam(kCommunicationPort, 0x22, 0x00, nullptr, 0, out);
+    return out;
+}
+
+std::vector<SimOutput> KeyboardSim::userEditKnob(int knob, const std::string& field, const std::string& value,
+                                              std::string* error)
+{
+    std::lock_guard guard(m_lock);
+    std::vector<SimOutput> out;
+    auto fail = [&](const std::string& why) {
+        if (error) *error = why;
+        return std::vector<SimOutput>{};
+    };
+    if (knob < 0 || knob >= kKnobCount) return fail("the knob must be A1 .. D3");
+    SimTemplate& t = m_editBuffers[m_current];
+    const std::uint8_t mid = static_cast<std::uint8_t>(0x10 + knob);
+    auto number = [&](int maximum, int& into) {
+        int n = -1;
+        const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), n);
+        if (ec != std::errc() || end != value.data() + value.size() || n < 0 || n > maximum) return false;
+        into = n;
+        return true;
+    };
+    if (field == "cc" || field == "format") {
+        const bool cc = field == "cc";
+        int n = 0;
+        if (!number(127, n)) return fail("the " + field + " value must be 0..127");
+        if (!(cc ? t.setCcNumber(knob, n) : t.setDisplayFormat(knob, n))) return fail("the value is out of range");
+        const std::uint8_t byte = static_cast<std::uint8_t>(n);
+        sendParam(kCommunicationPort, mid, cc ? kCcNumberOffset : kDisplayFormatOffset, &byte, 1, out);
+    } else if (field == "name") {
+        t.setDisplayName(knob, value);
+        const std::uint8_t* name = t.image().data() + SimTemplate::blockOffset(knob + 1) + kDisplayNameOffset;
+        for (int i = 0; i < kDisplayNameWidth; ++i) {
+            sendParam(kCommunicationPort, mid, static_cast<std::uint8_t>(kDisplayNameOffset + i), name + i, 1, out);
+        }
+    } else if (field == "remote") {
+        if (value.size() != std::size_t(kRemoteNumberWidth)) return fail("a remote number has 9 characters");
+        t.setRemoteNumber(knob, value);
+        sendParam(kCommunicationPort, mid, 0x00, t.image().data() + SimTemplate::blockOffset(knob + 1),
+                  kRemoteNumberWidth, out);
+    } else {
+        return fail("the field must be name, cc, format or remote");
+    }
+    m_bankEditFlag = 1;
+    note("knob " + std::to_string(knob + 1) + " " + field + " edited on the keyboard");
     return out;
 }
 

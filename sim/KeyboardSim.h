@@ -58,6 +58,10 @@ public:
     // "[dropped by fault drop=7]".
     using LogSink = std::function<void(const std::string&)>;
     void setLogSink(LogSink sink);
+    // Every System Exclusive message received, as "in F0 .. F7" (upper-case
+    // hex pairs, nothing else on the line), also those a fault then ignores.
+    // Called with the lock held; the runner logs what it sends.
+    void setWireLog(LogSink sink);
 
     // One delivery of bytes from the computer on an input port. It may hold
     // one message or several in a row; bytes outside F0..F7 are ignored.
@@ -72,6 +76,13 @@ public:
     // What happens when the musician works the keyboard itself.
     std::vector<SimOutput> userSelectTemplate(int templateIndex);
     std::vector<SimOutput> userStore();
+    // The musician turns a value of knob 0..11 of the current template on
+    // the keyboard: field "name", "cc", "format" or "remote". The edit buffer
+    // changes, the bank edit flag rises and the keyboard reports the change
+    // (a name one character per message). Empty and unchanged when the knob,
+    // the field or the value is not valid; `error` then says why.
+    std::vector<SimOutput> userEditKnob(int knob, const std::string& field, const std::string& value,
+                                        std::string* error = nullptr);
 
     // State, for loading, saving and tests.
     SimTemplate stored(int templateIndex) const;
@@ -118,6 +129,8 @@ private:
     int m_device;
     SimFaults m_faults;
     LogSink m_log;
+    LogSink m_wireLog;
+    int m_faultBase = 0;  // messages received when the faults were last set
     std::function<void()> m_flash;
     std::array<SimTemplate, kTemplateCount> m_stored;
     std::array<SimTemplate, kTemplateCount> m_editBuffers;

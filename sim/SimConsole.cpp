@@ -36,6 +36,9 @@ std::string consoleHelp()
 {
     return "commands:\n"
            "  select N        show template N (1..50), as when turned on the keyboard\n"
+           "  edit KNOB FIELD VALUE\n"
+           "                  turn a knob's value of the template shown: KNOB A1..D3,\n"
+           "                  FIELD name, cc, format or remote, e.g. \"edit B2 cc 74\"\n"
            "  store           store the edit buffers, as the keyboard's store button\n"
            "  show [N]        the current template, or template N\n"
            "  fault F[,F...]  misbehave from now on (see --help); 'fault none' to stop\n"
@@ -60,6 +63,25 @@ ConsoleReply runConsoleCommand(const std::string& line, KeyboardSim& keyboard, S
         } else {
             runner.post(keyboard.userSelectTemplate(index));
             reply.text = "template " + std::to_string(index + 1) + " shown: " + describeTemplate(keyboard.editBuffer(index));
+        }
+    } else if (command == "edit") {
+        // The value may hold blanks (a display name): everything after the field.
+        const auto fieldAt = w.size() >= 3 ? line.find(w[2], line.find(w[1]) + w[1].size()) : std::string::npos;
+        const auto valueAt = fieldAt == std::string::npos ? fieldAt : line.find_first_not_of(" \t", fieldAt + w[2].size());
+        int knob = -1;
+        if (w.size() >= 2 && w[1].size() == 2 && w[1][0] >= 'A' && w[1][0] <= 'D' && w[1][1] >= '1' && w[1][1] <= '3') {
+            knob = (w[1][0] - 'A') + 4 * (w[1][1] - '1');
+        }
+        std::string error;
+        std::vector<SimOutput> outputs;
+        if (knob < 0 || w.size() < 4 || valueAt == std::string::npos) {
+            reply.text = "usage: edit KNOB FIELD VALUE (KNOB A1..D3; FIELD name, cc, format or remote)";
+        } else if ((outputs = keyboard.userEditKnob(knob, w[2], line.substr(valueAt), &error)).empty()) {
+            reply.text = error;
+        } else {
+            runner.post(std::move(outputs));
+            reply.text = "knob " + w[1] + " " + w[2] + " of template " + std::to_string(keyboard.currentTemplate() + 1) +
+                         " edited";
         }
     } else if (command == "store") {
         runner.post(keyboard.userStore());

@@ -28,7 +28,9 @@ const CountFault kCounts[] = {
     {"corrupt-checksum", &SimFaults::corruptChecksumEvery, 1000000, "every Nth bulk dump sent has a wrong checksum"},
     {"drop", &SimFaults::dropEvery, 1000000, "every Nth answer is lost"},
     {"truncate", &SimFaults::truncateEvery, 1000000, "every Nth answer loses the byte before its F7"},
-    {"delay", &SimFaults::replyDelayMs, 60000, "answers leave N milliseconds late"},
+    {"delay", &SimFaults::replyDelayMs, 600000, "answers leave N milliseconds late"},
+    {"drop-every", &SimFaults::ignoreEvery, 1000000, "every Nth message received is ignored"},
+    {"silent-after", &SimFaults::silentAfter, 1000000, "answers nothing after N messages received"},
 };
 
 } // namespace
@@ -36,7 +38,7 @@ const CountFault kCounts[] = {
 bool SimFaults::any() const
 {
     return silent || noAck || noActiveSensing || wrongModel || corruptChecksumEvery || dropEvery || truncateEvery ||
-           replyDelayMs;
+           replyDelayMs || ignoreEvery || silentAfter;
 }
 
 bool applyFault(const std::string& text, SimFaults& faults, std::string& error)

@@ -17,6 +17,8 @@ struct SimFaults {
     int dropEvery = 0;            // every Nth answer is lost on the way
     int truncateEvery = 0;        // every Nth answer loses the byte before its F7
     int replyDelayMs = 0;         // answers leave this late (applied by the MIDI side)
+    int ignoreEvery = 0;          // every Nth message received is ignored, as if never heard
+    int silentAfter = 0;          // after N messages received it ignores everything
 
     bool any() const;
 };

@@ -49,23 +49,38 @@ std::string simUsage()
     return "Usage: zeno-keyboard-sim [options]\n"
            "Plays a ZenoA/ZenoB keyboard on MIDI: five ports each way, active sensing\n"
            "on port 1, templates exchanged on port 5. Stops on Ctrl+C or SIGTERM.\n"
-           "Lines typed on standard input work the keyboard: select N, store, show [N],\n"
-           "fault F, status, help, quit.\n"
            "\n"
            "Options:\n"
            "  --backend NAME          MIDI service (" + backends + ")\n"
-           "  --name NAME             name of the port set (default \"" + kDefaultKeyboardName + "\")\n"
-           "  --load FILE             start with the templates of this bank file (.X5R)\n"
-           "  --save-on-exit FILE     write the keyboard's templates to this bank file on exit\n"
-           "                          and whenever the editor asks for a store to flash\n"
+           "  --name NAME             device name of the ports \"NAME Port1\" .. \"NAME Port5\"\n"
+           "                          (default \"" + kDefaultKeyboardName + "\")\n"
+           "  --load FILE.X5R         start with this bank file: template1..50 are the stored\n"
+           "                          templates, editBuffTemplate1..50 the edit buffers\n"
+           "  --save-on-exit FILE.X5R write the keyboard's templates there on exit (normal end,\n"
+           "                          Ctrl+C or SIGTERM) and at every store to flash\n"
+           "  --log FILE              every System Exclusive message received and sent, one a\n"
+           "                          line: \"in\" or \"out\", then its bytes (F0 .. F7) as\n"
+           "                          upper-case hex pairs ('-' for standard output)\n"
+           "  --trace                 every message explained, on standard error\n"
+           "  --wire-rate BAUD        pace everything like a MIDI cable at BAUD, 10 bits a byte\n"
+           "                          (31250 is the real rate; default: no pacing)\n"
            "  --device N              device number 0..15 in the keyboard's messages\n"
            "  --active-sensing-ms N   active sensing period (default 300)\n"
-           "  --fault F[,F...]        misbehave on purpose; may be repeated:\n" +
+           "  --quiet                 no status lines, errors only\n"
+           "  --help                  this text\n"
+           "\n"
+           "Faults, for tests:\n"
+           "  --drop-every N          ignore every Nth message received\n"
+           "  --corrupt-every N       wrong checksum on every Nth dump block sent\n"
+           "  --delay-ms N            answer N milliseconds late\n"
+           "  --silent-after N        answer nothing after N messages received\n"
+           "  --fault F[,F...]        further faults, may be repeated:\n" +
            faultHelp() +
-           "  --log FILE              message log to FILE ('-' for standard output;\n"
-           "                          default standard error)\n"
-           "  --quiet                 no message log\n"
-           "  --help                  this text\n";
+           "\n"
+           "Lines typed on standard input play the musician at the keyboard:\n" +
+           consoleHelp() +
+           "\n\nExit status: 0 clean stop, 1 ports or log not opened, 2 bank file not loaded,\n"
+           "3 save on exit failed, 64 wrong arguments.\n";
 }
 
 bool parseSimArguments(const std::vector<std::string>& args, SimProgramOptions& options, std::string& error)
@@ -82,11 +97,23 @@ bool parseSimArguments(const std::vector<std::string>& args, SimProgramOptions& 
             into = args[++i];
             return true;
         };
+        auto count = [&](int minimum, int maximum, int& into, const char* what) {
+            std::string text;
+            if (!value(text)) return false;
+            if (!readInt(text, minimum, maximum, into)) {
+                error = std::string(what) + " must be " + std::to_string(minimum) + ".." + std::to_string(maximum) +
+                        ", not \"" + text + "\"";
+                return false;
+            }
+            return true;
+        };
         std::string text;
         if (arg == "--help" || arg == "-h") {
             out.help = true;
         } else if (arg == "--quiet") {
             out.quiet = true;
+        } else if (arg == "--trace") {
+            out.trace = true;
         } else if (arg == "--backend") {
             if (!value(out.backend)) return false;
         } else if (arg == "--name") {
@@ -98,17 +125,19 @@ bool parseSimArguments(const std::vector<std::string>& args, SimProgramOptions& 
         } else if (arg == "--log") {
             if (!value(out.logPath)) return false;
         } else if (arg == "--device") {
-            if (!value(text)) return false;
-            if (!readInt(text, 0, 15, out.deviceNumber)) {
-                error = "the device number must be 0..15, not \"" + text + "\"";
-                return false;
-            }
+            if (!count(0, 15, out.deviceNumber, "the device number")) return false;
         } else if (arg == "--active-sensing-ms") {
-            if (!value(text)) return false;
-            if (!readInt(text, 10, 10000, out.activeSensingMs)) {
-                error = "the active sensing period must be 10..10000 ms, not \"" + text + "\"";
-                return false;
-            }
+            if (!count(10, 10000, out.activeSensingMs, "the active sensing period (ms)")) return false;
+        } else if (arg == "--wire-rate") {
+            if (!count(300, 10000000, out.wireRate, "the wire rate (baud)")) return false;
+        } else if (arg == "--drop-every") {
+            if (!count(1, 1000000, out.faults.ignoreEvery, "--drop-every")) return false;
+        } else if (arg == "--corrupt-every") {
+            if (!count(1, 1000000, out.faults.corruptChecksumEvery, "--corrupt-every")) return false;
+        } else if (arg == "--delay-ms") {
+            if (!count(0, 600000, out.faults.replyDelayMs, "--delay-ms")) return false;
+        } else if (arg == "--silent-after") {
+            if (!count(1, 1000000, out.faults.silentAfter, "--silent-after")) return false;
         } else if (arg == "--fault") {
             if (!value(text)) return false;
             std::size_t start = 0;
@@ -133,11 +162,11 @@ bool parseSimArguments(const std::vector<std::string>& args, SimProgramOptions& 
 
 int runSimulator(const SimProgramOptions& options, const std::atomic<bool>& stop)
 {
-    std::FILE* logFile = stderr;
+    std::FILE* logFile = nullptr;
     if (options.logPath == "-") {
         logFile = stdout;
     } else if (!options.logPath.empty()) {
-        logFile = std::fopen(options.logPath.c_str(), "a");
+        logFile = std::fopen(options.logPath.c_str(), "w");
         if (!logFile) {
             std::fprintf(stderr, "zeno-keyboard-sim: cannot write the log file \"%s\"\n", options.logPath.c_str());
             return 1;
@@ -145,17 +174,26 @@ int runSimulator(const SimProgramOptions& options, const std::atomic<bool>& stop
     }
     std::mutex logLock;
     auto status = [&](const std::string& text) {
+        if (options.quiet) return;
         std::lock_guard guard(logLock);
         std::fprintf(stderr, "zeno-keyboard-sim: %s\n", text.c_str());
         std::fflush(stderr);
-        if (logFile != stderr) {
-            std::fprintf(logFile, "%s--- %s\n", timeStamp().c_str(), text.c_str());
-            std::fflush(logFile);
-        }
+    };
+    auto problem = [&](const std::string& text) {
+        std::lock_guard guard(logLock);
+        std::fprintf(stderr, "zeno-keyboard-sim: %s\n", text.c_str());
+        std::fflush(stderr);
     };
     auto finish = [&](int code) {
-        if (logFile != stderr && logFile != stdout) std::fclose(logFile);
+        if (logFile && logFile != stdout) std::fclose(logFile);
         return code;
+    };
+    // One message a line and nothing else, so the log can be compared and
+    // replayed; the lines of both directions share one lock.
+    auto wireLog = [&](const std::string& line) {
+        std::lock_guard guard(logLock);
+        std::fprintf(logFile, "%s\n", line.c_str());
+        std::fflush(logFile);
     };
 
     KeyboardSim keyboard(options.deviceNumber);
@@ -163,32 +201,35 @@ int runSimulator(const SimProgramOptions& options, const std::atomic<bool>& stop
     if (!options.loadPath.empty()) {
         std::string error;
         if (!loadBankFile(keyboard, options.loadPath, error)) {
-            status(error);
+            problem(error);
             return finish(2);
         }
         status("loaded \"" + options.loadPath + "\"");
     }
-    if (!options.quiet) {
+    if (options.trace) {
         keyboard.setLogSink([&](const std::string& line) {
             std::lock_guard guard(logLock);
-            std::fprintf(logFile, "%s%s\n", timeStamp().c_str(), line.c_str());
-            std::fflush(logFile);
+            std::fprintf(stderr, "%s%s\n", timeStamp().c_str(), line.c_str());
+            std::fflush(stderr);
         });
     }
+    if (logFile) keyboard.setWireLog(wireLog);
     std::atomic<bool> flashed{false};
     keyboard.setFlashHandler([&flashed] { flashed = true; });
 
     std::string error;
     auto ports = makeKeyboardPorts(options.backend, error);
     if (!ports) {
-        status(error);
+        problem(error);
         return finish(1);
     }
     SimRunner runner(keyboard, *ports, options.activeSensingMs);
+    runner.setWireRate(options.wireRate);
+    if (logFile) runner.setWireLog(wireLog);
     runner.start();
     if (!ports->open(options.name, runner, error)) {
         runner.stop();
-        status(error);
+        problem(error);
         return finish(1);
     }
     status("keyboard ready: " + ports->where() + "; faults: " + describeFaults(options.faults));
@@ -197,7 +238,7 @@ int runSimulator(const SimProgramOptions& options, const std::atomic<bool>& stop
         if (options.savePath.empty()) return true;
         std::string saveError;
         if (!saveBankFile(keyboard, options.savePath, saveError)) {
-            status(saveError);
+            problem(saveError);
             return false;
         }
         status(std::string("saved \"") + options.savePath + "\" (" + why + ")");
@@ -221,7 +262,7 @@ int runSimulator(const SimProgramOptions& options, const std::atomic<bool>& stop
                 for (auto eol = pending.find('\n'); eol != std::string::npos && !quit; eol = pending.find('\n')) {
                     const ConsoleReply reply = runConsoleCommand(pending.substr(0, eol), keyboard, runner);
                     pending.erase(0, eol + 1);
-                    if (!reply.text.empty()) status(reply.text);
+                    if (!reply.text.empty()) problem(reply.text);
                     quit = reply.quit;
                 }
                 if (pending.size() > 4096) pending.clear(); // not a command line

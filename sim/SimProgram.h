@@ -15,8 +15,10 @@ struct SimProgramOptions {
     std::string name;         // port set name
     std::string loadPath;     // bank file to start with
     std::string savePath;     // bank file written on exit and on each store to flash
-    std::string logPath;      // "" = standard error, "-" = standard output
-    bool quiet = false;       // no message lines, only what the user must know
+    std::string logPath;      // message log, one message a line ("-" = standard output); "" = none
+    bool trace = false;       // every message explained, on standard error
+    bool quiet = false;       // no status lines either, only errors
+    int wireRate = 0;         // baud rate of the simulated cable; 0 = as fast as the service goes
     int deviceNumber = 0;
     int activeSensingMs = 300;
     SimFaults faults;

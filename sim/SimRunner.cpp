@@ -42,9 +42,16 @@ void SimRunner::deliver(int port, const std::uint8_t* bytes, std::size_t length)
 {
     if (port < 1 || port > kPortCount || bytes == nullptr || length == 0) return;
     std::vector<SimOutput> answers;
+    Clock::time_point arrived{};
     {
         // One port's bytes are reassembled and handled in arrival order.
         std::lock_guard guard(m_inputLock);
+        if (m_wireRate > 0) {
+            // The editor's side of the cable: these bytes have only all
+            // arrived once the cable has carried them after the ones before.
+            m_inFree = std::max(Clock::now(), m_inFree) + wireTime(length);
+            arrived = m_inFree;
+        }
         Bytes& buffer = m_partial[port];
         buffer.insert(buffer.end(), bytes, bytes + length);
         std::size_t complete = 0;
@@ -69,7 +76,7 @@ void SimRunner::deliver(int port, const std::uint8_t* bytes, std::size_t length)
             buffer.clear();
         }
     }
-    queue(std::move(answers));
+    queue(std::move(answers), arrived);
 }
 
 void SimRunner::post(std::vector<SimOutput> outputs)
@@ -77,10 +84,32 @@ void SimRunner::post(std::vector<SimOutput> outputs)
     queue(std::move(outputs));
 }
 
-void SimRunner::queue(std::vector<SimOutput> outputs)
+SimRunner::Clock::duration SimRunner::wireTime(std::size_t bytes) const
+{
+    if (m_wireRate <= 0) return Clock::duration::zero();
+    // Ten bits per byte: start bit, eight data bits, stop bit.
+    const auto ns = std::chrono::nanoseconds(static_cast<long long>(bytes) * 10 * 1000000000LL / m_wireRate);
+    return std::chrono::duration_cast<Clock::duration>(ns);
+}
+
+bool SimRunner::transmit(const SimOutput& output)
+{
+    if (m_wireRate > 0) {
+        // The message reaches the other end when its last byte has crossed.
+        m_outFree = std::max(Clock::now(), m_outFree) + wireTime(output.bytes.size());
+        std::this_thread::sleep_until(m_outFree);
+    }
+    const bool sent = m_wire.send(output.port, output.bytes);
+    if (sent && m_wireLog && !output.bytes.empty() && output.bytes.front() == kSysExStart) {
+        m_wireLog("out " + hexBytes(output.bytes.data(), output.bytes.size()));
+    }
+    return sent;
+}
+
+void SimRunner::queue(std::vector<SimOutput> outputs, Clock::time_point earliest)
 {
     if (outputs.empty()) return;
-    const auto due = Clock::now() + std::chrono::milliseconds(m_keyboard.faults().replyDelayMs);
+    const auto due = std::max(Clock::now(), earliest) + std::chrono::milliseconds(m_keyboard.faults().replyDelayMs);
     {
         std::lock_guard guard(m_lock);
         if (!m_running || m_stopping) return;
@@ -108,7 +137,7 @@ void SimRunner::run()
             nextSensing = now + m_activeSensing;
             guard.unlock();
             for (const auto& out : m_keyboard.activeSensing()) {
-                if (!m_wire.send(out.port, out.bytes)) ++m_sendFailures;
+                if (!transmit(out)) ++m_sendFailures;
             }
             guard.lock();
             continue;
@@ -118,7 +147,7 @@ void SimRunner::run()
             m_queue.pop_front();
             m_sending = true;
             guard.unlock();
-            if (m_wire.send(next.output.port, next.output.bytes)) ++m_sent;
+            if (transmit(next.output)) ++m_sent;
             else ++m_sendFailures;
             guard.lock();
             m_sending = false;

@@ -12,6 +12,8 @@
 #include <chrono>
 #include <condition_variable>
 #include <deque>
+#include <functional>
+#include <string>
 #include <mutex>
 #include <thread>
 
@@ -35,6 +37,14 @@ public:
     SimRunner(KeyboardSim& keyboard, SimWire& wire, int activeSensingMs = kDefaultActiveSensingMs);
     ~SimRunner();
 
+    // Paces the wire like a DIN cable at `baud` (10 bits per byte, 31250 on
+    // a real one): everything sent leaves no faster than the cable carries
+    // it, and nothing received is answered before its last byte could have
+    // arrived. 0 (the default) for no pacing. Set before start().
+    void setWireRate(int baud) { m_wireRate = baud; }
+    // Every System Exclusive message handed to the wire, as "out F0 .. F7".
+    void setWireLog(std::function<void(const std::string&)> sink) { m_wireLog = std::move(sink); }
+
     void start();
     void stop(); // sends nothing more once it returns
 
@@ -56,7 +66,11 @@ private:
     };
 
     void run();
-    void queue(std::vector<SimOutput> outputs);
+    void queue(std::vector<SimOutput> outputs, Clock::time_point earliest = {});
+    Clock::duration wireTime(std::size_t bytes) const;
+    // Sends one message once the cable is free and has carried it. Called by
+    // the run thread with the lock released.
+    bool transmit(const SimOutput& output);
 
     KeyboardSim& m_keyboard;
     SimWire& m_wire;
@@ -75,6 +89,10 @@ private:
     std::thread m_thread;
     std::atomic<int> m_sendFailures{0};
     std::atomic<long> m_sent{0};
+    int m_wireRate = 0;
+    std::function<void(const std::string&)> m_wireLog;
+    Clock::time_point m_outFree{}; // when the outgoing cable is free (run thread only)
+    Clock::time_point m_inFree{};  // when the incoming cable is free (under m_inputLock)
 };
 
 } // namespace sim

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include <numeric>
 
 using namespace sim;
@@ -306,6 +308,77 @@ TEST(KeyboardSim, UserActionsAreReported)
     EXPECT_TRUE(kb.userSelectTemplate(50).empty());
 }
 
+TEST(KeyboardSim, KnobEditedOnTheKeyboardIsReportedAndKept)
+{
+    KeyboardSim kb;
+    kb.setCurrentTemplate(7);
+    // B2 is knob 5: parameter address 0x15, CC number at 0x18.
+    auto cc = kb.userEditKnob(5, "cc", "74");
+    ASSERT_EQ(cc.size(), 1u);
+    EXPECT_EQ(cc[0].bytes, (Bytes{0xF0, 0x43, 0x10, 0x7F, 0x19, 0x01, 0x15, 0x18, 74, 0xF7}));
+    EXPECT_EQ(kb.editBuffer(7).ccNumber(5), 74);
+    EXPECT_EQ(kb.stored(7).ccNumber(5), 0) << "only the edit buffer changes";
+    EXPECT_EQ(kb.bankEditFlag(), 1);
+
+    // A name travels one character per message, padded to its width.
+    auto name = kb.userEditKnob(0, "name", "Cutoff");
+    ASSERT_EQ(name.size(), 15u);
+    EXPECT_EQ(name[0].bytes, (Bytes{0xF0, 0x43, 0x10, 0x7F, 0x19, 0x01, 0x10, 0x09, 'C', 0xF7}));
+    EXPECT_EQ(name[14].bytes, (Bytes{0xF0, 0x43, 0x10, 0x7F, 0x19, 0x01, 0x10, 0x17, ' ', 0xF7}));
+    EXPECT_EQ(kb.editBuffer(7).displayName(0), "Cutoff");
+
+    auto remote = kb.userEditKnob(11, "remote", "100001069");
+    ASSERT_EQ(remote.size(), 1u);
+    EXPECT_EQ(remote[0].bytes.size(), 18u);
+    EXPECT_EQ(kb.editBuffer(7).remoteNumber(11), "100001069");
+
+    for (const auto& [knob, field, value] : {std::tuple{12, "cc", "1"}, {0, "cc", "128"}, {0, "cc", "x"},
+                                             {0, "remote", "12"}, {0, "colour", "red"}}) {
+        std::string error;
+        EXPECT_TRUE(kb.userEditKnob(knob, field, value, &error).empty()) << field << " " << value;
+        EXPECT_FALSE(error.empty());
+    }
+}
+
+TEST(KeyboardSim, ReceiveFaultsCountMessagesHeard)
+{
+    const Bytes request = makeParamRequest(0, 0x20, 0x00);
+    {
+        KeyboardSim kb;
+        SimFaults f;
+        f.ignoreEvery = 3;
+        kb.setFaults(f);
+        std::vector<bool> answered;
+        for (int i = 0; i < 6; ++i) answered.push_back(!kb.receive(kCommunicationPort, request).empty());
+        EXPECT_EQ(answered, (std::vector<bool>{true, true, false, true, true, false}));
+    }
+    {
+        KeyboardSim kb;
+        kb.receive(kCommunicationPort, request); // before the fault: not counted
+        SimFaults f;
+        f.silentAfter = 2;
+        kb.setFaults(f);
+        std::vector<bool> answered;
+        for (int i = 0; i < 4; ++i) answered.push_back(!kb.receive(kCommunicationPort, request).empty());
+        EXPECT_EQ(answered, (std::vector<bool>{true, true, false, false}));
+        EXPECT_EQ(kb.activeSensing().size(), 1u) << "active sensing goes on";
+        kb.setFaults(SimFaults{});
+        EXPECT_FALSE(kb.receive(kCommunicationPort, request).empty()) << "answers again once cleared";
+    }
+}
+
+TEST(KeyboardSim, WireLogHasDirectionAndBytesOnly)
+{
+    KeyboardSim kb;
+    std::vector<std::string> lines;
+    kb.setWireLog([&](const std::string& line) { lines.push_back(line); });
+    SimFaults f;
+    f.ignoreEvery = 1;
+    kb.setFaults(f);
+    kb.receive(kCommunicationPort, Bytes{0xFE, 0xF0, 0x43, 0x30, 0x7F, 0x17, 0x01, 0x20, 0x00, 0xF7});
+    EXPECT_EQ(lines, (std::vector<std::string>{"in F0 43 30 7F 17 01 20 00 F7"})) << "ignored messages were heard";
+}
+
 TEST(KeyboardSim, InstrumentNamePicksTheMatchingTemplate)
 {
     KeyboardSim kb;
@@ -385,7 +458,8 @@ TEST(SimFaults, CommandLineForms)
     const Case cases[] = {{"no-ack", true},        {"drop=7", true},    {"delay=250", true},
                           {"corrupt-checksum=1", true}, {"drop=0", false}, {"drop=", false},
                           {"drop", false},          {"drop=x", false},   {"drop=3x", false},
-                          {"no-ack=1", false},      {"bogus", false},    {"delay=60001", false}};
+                          {"no-ack=1", false},      {"bogus", false},    {"delay=600001", false},
+                          {"drop-every=3", true},  {"silent-after=5", true}, {"silent-after=0", false}};
     for (const Case& c : cases) {
         SimFaults f;
         std::string error;

@@ -20,6 +20,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -247,6 +248,41 @@ TEST(SimRunner, DelayFaultHoldsAnswersBack)
     EXPECT_EQ(wire.sent.size(), 1u);
 }
 
+// The paced wire never delivers faster than a cable: every byte takes ten
+// bit times, both for what the keyboard hears and for what it sends.
+TEST(SimRunner, WireRateHoldsEverythingToTheCablesPace)
+{
+    constexpr int kBaud = 20000; // 2000 bytes a second
+    KeyboardSim keyboard;
+    RecordingWire wire;
+    std::vector<std::string> outLines;
+    std::mutex outLock;
+    SimRunner runner(keyboard, wire, 1000);
+    runner.setWireRate(kBaud);
+    runner.setWireLog([&](const std::string& line) {
+        std::lock_guard guard(outLock);
+        outLines.push_back(line);
+    });
+    runner.start();
+    const Bytes request = makeBulkRequest(0, kKindStored, 0);
+    const auto start = std::chrono::steady_clock::now();
+    runner.deliver(5, request.data(), request.size());
+    ASSERT_TRUE(runner.waitUntilIdle());
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    runner.stop();
+    std::size_t bytes = request.size();
+    {
+        std::lock_guard guard(wire.lock);
+        ASSERT_EQ(wire.sent.size(), 15u) << "the whole dump";
+        for (const auto& out : wire.sent) bytes += out.bytes.size();
+    }
+    EXPECT_GE(elapsed, std::chrono::microseconds(bytes * 10 * 1000000 / kBaud - 2000));
+    std::lock_guard guard(outLock);
+    ASSERT_EQ(outLines.size(), 15u) << "only System Exclusive messages are logged";
+    EXPECT_EQ(outLines.front().substr(0, 21), "out F0 43 00 7F 19 00");
+    EXPECT_EQ(outLines.back().substr(outLines.back().size() - 3), " F7");
+}
+
 TEST(SimBankFile, SaveAndLoadKeepEveryTemplateAndTheSelection)
 {
     QTemporaryDir dir;
@@ -310,6 +346,12 @@ TEST(SimProgram, Arguments)
         {{}, true},
         {{"--backend", "virtual", "--name", "Velmor ZenoA/ZenoB", "--device", "15"}, true},
         {{"--fault", "no-ack,drop=3", "--fault", "delay=10"}, true},
+        {{"--drop-every", "3", "--corrupt-every", "7", "--delay-ms", "0", "--silent-after", "40"}, true},
+        {{"--wire-rate", "31250", "--trace"}, true},
+        {{"--drop-every", "0"}, false},
+        {{"--silent-after", "x"}, false},
+        {{"--wire-rate", "0"}, false},
+        {{"--delay-ms"}, false},
         {{"--load", "a.X5R", "--save-on-exit", "b.X5R", "--quiet", "--log", "-"}, true},
         {{"--device", "16"}, false},
         {{"--device"}, false},
@@ -330,6 +372,14 @@ TEST(SimProgram, Arguments)
     EXPECT_EQ(describeFaults(options.faults), "no-ack,drop=3");
     EXPECT_EQ(options.name, kDefaultKeyboardName);
     EXPECT_FALSE(options.backend.empty());
+    ASSERT_TRUE(parseSimArguments({"--drop-every", "3", "--corrupt-every", "7", "--delay-ms", "250", "--silent-after",
+                                   "40", "--wire-rate", "31250"},
+                                  options, error));
+    EXPECT_EQ(options.faults.ignoreEvery, 3);
+    EXPECT_EQ(options.faults.corruptChecksumEvery, 7);
+    EXPECT_EQ(options.faults.replyDelayMs, 250);
+    EXPECT_EQ(options.faults.silentAfter, 40);
+    EXPECT_EQ(options.wireRate, 31250);
 }
 
 TEST(SimProgram, BackendThatIsNotBuiltIsReported)
@@ -353,6 +403,11 @@ TEST(SimConsole, CommandsWorkTheKeyboard)
         {"select 12", "template 12 shown"},
         {"select 51", "usage: select N"},
         {"select x", "usage: select N"},
+        {"edit B2 cc 74", "knob B2 cc of template 12 edited"},
+        {"edit A1 name Filter Cut", "knob A1 name"},
+        {"edit E1 cc 3", "usage: edit"},
+        {"edit A1 cc", "usage: edit"},
+        {"edit A1 cc 300", "0..127"},
         {"store", "stored"},
         {"show", "template 12:"},
         {"show 3", "template 3:"},
@@ -373,9 +428,11 @@ TEST(SimConsole, CommandsWorkTheKeyboard)
     ASSERT_TRUE(runner.waitUntilIdle());
     EXPECT_EQ(keyboard.currentTemplate(), 11);
     std::lock_guard guard(wire.lock);
-    ASSERT_EQ(wire.sent.size(), 2u) << "the selection and the store are reported";
+    ASSERT_EQ(wire.sent.size(), 18u) << "the selection, the edits (a name a character a message) and the store";
     EXPECT_EQ(wire.sent[0].bytes, (Bytes{0xF0, 0x43, 0x10, 0x7F, 0x19, 0x01, 0x20, 0x00, 11, 0xF7}));
-    EXPECT_EQ(wire.sent[1].bytes, (Bytes{0xF0, 0x43, 0x10, 0x7F, 0x19, 0x01, 0x22, 0x00, 0xF7}));
+    EXPECT_EQ(wire.sent[1].bytes, (Bytes{0xF0, 0x43, 0x10, 0x7F, 0x19, 0x01, 0x15, 0x18, 74, 0xF7}));
+    EXPECT_EQ(wire.sent[17].bytes, (Bytes{0xF0, 0x43, 0x10, 0x7F, 0x19, 0x01, 0x22, 0x00, 0xF7}));
+    EXPECT_EQ(keyboard.stored(11).displayName(0), "Filter Cut");
 }
 
 TEST(SimAlsaPorts, OpenEitherWorksOrSaysWhy)

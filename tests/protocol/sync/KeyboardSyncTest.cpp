@@ -196,6 +196,83 @@ TEST_F(KeyboardSyncRun, SilentKeyboardTimesOutAndLeavesTheEditorOffLine)
     expectBankMatches(0, false);
 }
 
+// Each fault the simulator offers for tests ends a backup run in a clean
+// failure: the editor's own banks stay as they were, it stays off line, and a
+// retry once the fault is gone brings in everything.
+TEST_F(KeyboardSyncRun, FaultsEndTheRunCleanlyAndARetrySucceeds)
+{
+    struct Case {
+        const char* name;
+        SimFaults faults;
+    };
+    auto fault = [](auto member, int value) {
+        SimFaults f;
+        f.*member = value;
+        return f;
+    };
+    const Case cases[] = {
+        {"drop-every 7", fault(&SimFaults::ignoreEvery, 7)},
+        {"delay beyond the time-out", fault(&SimFaults::replyDelayMs, 5000)},
+        {"silent-after 30", fault(&SimFaults::silentAfter, 30)},
+    };
+    openRoute();
+    for (int t = 0; t < kTemplateCount; ++t) {
+        ASSERT_TRUE(api->setParam(ParamAddress(0, t, 13, -1), QStringLiteral("Mine %1").arg(t)));
+        ASSERT_TRUE(api->setParam(ParamAddress(1, t, 5, 1), long(t + 1)));
+    }
+    std::vector<ControlTemplateData> before[2];
+    for (int bank : {0, 1}) {
+        for (int t = 0; t < kTemplateCount; ++t) before[bank].push_back(api->getTemplateData(bank, t));
+    }
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        keyboard.setFaults(c.faults);
+        sync = std::make_unique<KeyboardSync>(api.get());
+        sync->setTimeouts(1500, 1500);
+        QSignalSpy finished(sync.get(), &KeyboardSync::finished);
+        ASSERT_TRUE(sync->start(false, false));
+        ASSERT_TRUE(finished.wait(10000));
+        EXPECT_FALSE(finished.first().first().toBool());
+        EXPECT_EQ(sync->failure(), KeyboardSync::Failure::ReceiveTimedOut);
+        EXPECT_FALSE(api->isONLINE());
+        EXPECT_FALSE(api->getBankAvailableFlag(2));
+        for (int bank : {0, 1}) {
+            for (int t = 0; t < kTemplateCount; ++t) {
+                ASSERT_TRUE(api->getTemplateData(bank, t) == before[bank][t]) << "bank " << bank << " template " << t;
+            }
+        }
+        // Whatever the keyboard still had on its way must not leak into the
+        // next run: let it finish answering before the retry.
+        keyboard.setFaults(SimFaults{});
+        ASSERT_TRUE(runner->waitUntilIdle(10000));
+    }
+    ASSERT_TRUE(run(false, false)) << sync->message().toStdString();
+    EXPECT_TRUE(api->isONLINE());
+    expectBankMatches(1, true);
+    expectBankMatches(0, false);
+    EXPECT_EQ(number(0, 52, -1, -1), 23);
+}
+
+// The keyboard's active sensing keeps the editor on line; when it stops,
+// the connection watcher takes the editor off line within one period.
+TEST_F(KeyboardSyncRun, WatcherDropsTheOnLineStateWhenActiveSensingStops)
+{
+    constexpr int kPeriodMs = 1000;
+    api = std::make_unique<RemoteMemAPI>();
+    api->setRouteProvider(std::make_unique<ComuRouteProvider>(kPeriodMs));
+    openRoute();
+    ASSERT_TRUE(run(false, false)) << sync->message().toStdString();
+    ASSERT_TRUE(api->isONLINE());
+    // Active sensing every 100 ms: ten chances per period to stay on line.
+    QTest::qWait(2 * kPeriodMs);
+    EXPECT_TRUE(api->isONLINE()) << "active sensing keeps the editor on line";
+
+    SimFaults faults;
+    faults.noActiveSensing = true;
+    keyboard.setFaults(faults);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !api->isONLINE(); }, 10 * kPeriodMs));
+}
+
 TEST_F(KeyboardSyncRun, UnacknowledgedSendTimesOut)
 {
     SimFaults faults;
