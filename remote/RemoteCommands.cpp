@@ -12,6 +12,9 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTextStream>
 #include <QTimer>
 
@@ -41,10 +44,17 @@ struct Command {
 };
 
 const Command kCommands[] = {
-    {"list", "", 0, 0, "list the keyboards found on the MIDI service"},
-    {"backup", "FILE", 1, 1, "save the keyboard's templates and edit buffers to a bank file (.X5R)"},
-    {"restore", "FILE", 1, 1, "send a bank file to the keyboard and store it to its flash memory"},
-    {"show", "FILE [N]", 1, 2, "print the templates of a bank file, or the knobs of template N"},
+    {"ports", "", 0, 0, "list the keyboards found: number, base name, port numbers"},
+    {"backup", "FILE.X5R", 1, 1,
+     "receive the keyboard's stored templates, edit buffers and current template\n"
+     "and save them as a bank file; nothing is written unless all arrived"},
+    {"restore", "FILE.X5R", 1, 1,
+     "open a bank file as the editor does and send it to the keyboard (receiving\n"
+     "from it first), then have the keyboard store it to its flash memory"},
+    {"check", "FILE.X5R", 1, 1, "read a bank file as the editor does: prints \"ok\" or the reason it cannot"},
+    {"show", "FILE.X5R [N]", 1, 2,
+     "print a bank file's templates, or the knobs of template N;\n"
+     "with --json: currentTemplate, templates and editBuffers as JSON"},
     {"select", "N", 1, 1, "make the keyboard show template N (1..50)"},
 };
 
@@ -122,7 +132,7 @@ public:
     // Finds the keyboard and opens its route; prints why not.
     int connect()
     {
-        if (!chooseBackend()) return ExitUsage;
+        if (!chooseBackend()) return ExitNoKeyboard;
         const KeyboardPortSets sets = keyboards();
         if (sets.ports.isEmpty()) {
             m_err << "zeno-remote: no keyboard found on the MIDI service \""
@@ -130,23 +140,18 @@ public:
                   << "\". Is it connected and switched on (or the simulator running)?\n";
             return ExitNoKeyboard;
         }
-        int chosen = -1;
-        if (m_options.keyboard.isEmpty()) {
-            if (sets.ports.size() > 1) {
-                m_err << "zeno-remote: several keyboards found; choose one with --keyboard:\n";
-                for (const auto& p : sets.ports) m_err << "  " << p.name << "\n";
-                return ExitNoKeyboard;
-            }
-            chosen = 0;
-        } else {
-            for (int i = 0; i < sets.ports.size(); ++i) {
-                if (sets.ports[i].name == m_options.keyboard) chosen = i;
-            }
-            if (chosen < 0) {
-                m_err << "zeno-remote: no keyboard called \"" << m_options.keyboard << "\"; found:\n";
-                for (const auto& p : sets.ports) m_err << "  " << p.name << "\n";
-                return ExitNoKeyboard;
-            }
+        // The first keyboard found unless the user names one; a name is
+        // the base name "ports" prints.
+        int chosen = m_options.port.isEmpty() ? 0 : -1;
+        for (int i = 0; i < sets.ports.size() && chosen < 0; ++i) {
+            if (sets.ports[i].name == m_options.port) chosen = i;
+        }
+        if (chosen < 0) {
+            m_err << "zeno-remote: no keyboard called \"" << m_options.port << "\"; found: ";
+            QStringList names;
+            for (const auto& p : sets.ports) names << QLatin1Char('"') + p.name + QLatin1Char('"');
+            m_err << names.join(QStringLiteral(", ")) << "\n";
+            return ExitNoKeyboard;
         }
         m_port = sets.ports[chosen];
         if (!api().createMIDIComunicationRoute(m_port.watchInput, m_port.dataInput, m_port.output)) {
@@ -174,16 +179,14 @@ public:
         });
         bool lineOpen = false;
         QObject::connect(m_sync.get(), &KeyboardSync::progress, &loop, [&](int done, int total) {
-            if (m_options.quiet || total <= 0) return;
-            // On a terminal one line counts up; in a log a line per tenth is
-            // enough to see it move without flooding it.
-            const int step = m_options.progressInPlace ? done : done * 10 / total;
-            if (step == lastShown) return;
-            lastShown = step;
+            // Progress is for a person watching: one line counting up on a
+            // terminal, nothing in a log or a pipe.
+            if (!m_options.progress || m_options.quiet || total <= 0 || done == lastShown) return;
+            lastShown = done;
             const bool receiving = m_sync->phase() == KeyboardSync::Phase::Receiving;
-            m_err << (m_options.progressInPlace ? "\r" : "") << (receiving ? "receiving from " : "sending to ")
-                  << m_port.name << ": " << done << "/" << total << " templates";
-            lineOpen = m_options.progressInPlace && done < total;
+            m_err << "\r" << (receiving ? "receiving from " : "sending to ") << m_port.name << ": " << done << "/"
+                  << total << " templates";
+            lineOpen = done < total;
             if (!lineOpen) m_err << "\n";
             m_err.flush();
         });
@@ -252,21 +255,27 @@ bool templatesEqual(RemoteMemAPI& api, int t)
     return api.getTemplateData(kStoredBank, t) == api.getTemplateData(kEditBank, t);
 }
 
-int runList(const Options& options, QTextStream& out, QTextStream& err)
+int runPorts(const Options& options, QTextStream& out, QTextStream& err)
 {
     Session session(options, err);
-    if (!session.chooseBackend()) return ExitUsage;
+    if (!session.chooseBackend()) return ExitNoKeyboard;
     const KeyboardPortSets sets = session.keyboards();
     if (sets.ports.isEmpty()) {
         err << "zeno-remote: no keyboard found on the MIDI service \""
             << ZenoMIDI::backendName(ZenoMIDI::activeBackend()) << "\"\n";
         return ExitNoKeyboard;
     }
-    for (const auto& p : sets.ports) {
-        out << p.name << "  (ports: watch in " << p.watchInput << ", data in " << p.dataInput << ", data out "
-            << p.output << ")\n";
+    for (int i = 0; i < sets.ports.size(); ++i) {
+        const PortInfo& p = sets.ports[i];
+        out << i + 1 << '\t' << p.name << '\t' << "watch=" << p.watchInput << " data=" << p.dataInput
+            << " out=" << p.output << '\n';
     }
     return ExitOk;
+}
+
+int failedRun()
+{
+    return g_interrupt.load() ? ExitInterrupted : ExitKeyboardFailed;
 }
 
 int runBackup(const Options& options, QTextStream& out, QTextStream& err)
@@ -274,7 +283,7 @@ int runBackup(const Options& options, QTextStream& out, QTextStream& err)
     const QString path = options.args.value(0);
     Session session(options, err);
     if (int code = session.connect()) return code;
-    if (!session.synchronise(false, true)) return g_interrupt.load() ? ExitInterrupted : ExitKeyboardFailed;
+    if (!session.synchronise(false, false)) return failedRun();
     QString error;
     if (!EditorFile::save(&session.api(), kStoredBank, path, &error)) {
         err << "zeno-remote: " << path << ": " << error << "\n";
@@ -293,24 +302,80 @@ int runRestore(const Options& options, QTextStream& out, QTextStream& err)
 {
     const QString path = options.args.value(0);
     Session session(options, err);
-    if (!session.chooseBackend()) return ExitUsage;
+    if (!session.chooseBackend()) return ExitNoKeyboard;
     QString error;
-    // Read the file before touching the keyboard: a bad file changes nothing.
-    if (!EditorFile::load(&session.api(), kStoredBank, path, true, &error)) {
+    // Opened as the editor opens a file, before the keyboard is touched: a
+    // bad file changes nothing on it.
+    session.api().denyToRaiseFileEditFlag();
+    const bool loaded = EditorFile::load(&session.api(), kStoredBank, path, true, &error);
+    session.api().allowToRaiseFileEditFlag();
+    if (!loaded) {
         err << "zeno-remote: " << path << ": " << error << "\n";
         return ExitFile;
     }
     if (int code = session.connect()) return code;
+    // Then as the editor goes on after opening a file: its data wins, and the
+    // keyboard stores what it was sent to its flash memory.
     session.api().setStoreToFlashSendingFlag(true);
-    if (!session.synchronise(true, false)) return g_interrupt.load() ? ExitInterrupted : ExitKeyboardFailed;
+    if (!session.synchronise(true, options.editBuffersOnly)) return failedRun();
     if (!session.flush()) {
         if (g_interrupt.load()) return ExitInterrupted;
         err << "zeno-remote: " << session.port().name << " did not confirm the end of the transfer\n";
         return ExitKeyboardFailed;
     }
-    out << "Restored " << path << " to " << session.port().name
-        << ": 50 templates and 50 edit buffers sent and stored to flash.\n";
+    out << "Restored " << path << " to " << session.port().name << ": "
+        << (options.editBuffersOnly ? "50 edit buffers" : "50 templates and 50 edit buffers")
+        << " sent and stored to flash.\n";
     return ExitOk;
+}
+
+int runCheck(const Options& options, QTextStream& out, QTextStream&)
+{
+    RemoteMemAPI api;
+    QString error;
+    api.denyToRaiseFileEditFlag();
+    if (!EditorFile::load(&api, kStoredBank, options.args.value(0), true, &error)) {
+        out << error << "\n";
+        return ExitFile;
+    }
+    out << "ok\n";
+    return ExitOk;
+}
+
+QJsonObject templateJson(RemoteMemAPI& api, int bank, int t)
+{
+    QJsonArray knobs;
+    for (int k = 0; k < kKnobs; ++k) {
+        knobs.append(QJsonObject{
+            {QStringLiteral("knob"), QLatin1String(kKnobNames[k])},
+            {QStringLiteral("displayName"), text(api, bank, t, k, 0)},
+            {QStringLiteral("ccNumber"), number(api, bank, t, k, 1)},
+            {QStringLiteral("displayFormat"), number(api, bank, t, k, 2)},
+            {QStringLiteral("remoteNumber"), text(api, bank, t, k, 3)},
+        });
+    }
+    return QJsonObject{
+        {QStringLiteral("name"), text(api, bank, t, 13, -1)},
+        {QStringLiteral("vstiName"), text(api, bank, t, 15, -1)},
+        {QStringLiteral("controlType"), number(api, bank, t, 14, -1)},
+        {QStringLiteral("knobs"), knobs},
+    };
+}
+
+void showJson(RemoteMemAPI& api, QTextStream& out)
+{
+    QJsonArray stored;
+    QJsonArray edit;
+    for (int t = 0; t < kTemplates; ++t) {
+        stored.append(templateJson(api, kStoredBank, t));
+        edit.append(templateJson(api, kEditBank, t));
+    }
+    const QJsonObject document{
+        {QStringLiteral("currentTemplate"), number(api, kEditBank, 52, -1, -1)},
+        {QStringLiteral("templates"), stored},
+        {QStringLiteral("editBuffers"), edit},
+    };
+    out << QString::fromUtf8(QJsonDocument(document).toJson(QJsonDocument::Indented));
 }
 
 int runShow(const Options& options, QTextStream& out, QTextStream& err)
@@ -323,9 +388,18 @@ int runShow(const Options& options, QTextStream& out, QTextStream& err)
         return ExitUsage;
     }
     RemoteMemAPI api;
+    api.denyToRaiseFileEditFlag();
     if (!EditorFile::load(&api, kStoredBank, path, true, &error)) {
         err << "zeno-remote: " << path << ": " << error << "\n";
         return ExitFile;
+    }
+    if (options.json) {
+        if (only >= 0) {
+            err << "zeno-remote: show --json prints the whole bank; leave out the template number\n";
+            return ExitUsage;
+        }
+        showJson(api, out);
+        return ExitOk;
     }
     const int shown = number(api, kEditBank, 52, -1, -1);
     if (only < 0) {
@@ -417,24 +491,33 @@ void requestInterrupt()
 QString usage()
 {
     QString text = QStringLiteral(
-        "Usage: zeno-remote [options] COMMAND [ARGUMENTS]\n"
-        "Works with a ZenoA/ZenoB keyboard over MIDI.\n\nCommands:\n");
+        "Usage: zeno-remote COMMAND [options] [ARGUMENTS]\n"
+        "Backs up, restores and inspects the templates of a ZenoA/ZenoB keyboard over MIDI.\n\nCommands:\n");
     for (const auto& c : kCommands) {
         const QString head = QStringLiteral("%1 %2").arg(QLatin1String(c.name), QLatin1String(c.arguments));
-        text += QStringLiteral("  %1%2\n").arg(head, -18).arg(QLatin1String(c.help));
+        QString help = QLatin1String(c.help);
+        help.replace(QLatin1Char('\n'), QStringLiteral("\n") + QString(24, QLatin1Char(' ')));
+        text += QStringLiteral("  %1%2\n").arg(head, -22).arg(help);
     }
     QStringList built;
     for (auto b : ZenoMIDI::compiledBackends()) built << ZenoMIDI::backendName(b);
     text += QStringLiteral(
-                "\nOptions:\n"
-                "  --backend NAME    MIDI service: %1 (default: automatic)\n"
-                "  --keyboard NAME   which keyboard, when several are connected\n"
-                "  --timeout SEC     give up when the keyboard has not finished after SEC seconds\n"
-                "  --quiet           no progress lines\n"
-                "  --help            this text\n"
-                "\nExit status: 0 done, 2 no keyboard, 3 ports would not open, 4 the keyboard did not\n"
-                "answer in time, 5 bank file could not be read or written, 64 wrong arguments,\n"
-                "130 stopped with Ctrl+C.\n")
+                "\nOptions (before or after the command):\n"
+                "  --backend NAME        MIDI service: %1 (default: automatic)\n"
+                "  --port NAME           the keyboard, by the base name \"ports\" prints\n"
+                "                        (default: the first keyboard found)\n"
+                "  --timeout SECONDS     give up when a receive or a send has not finished after\n"
+                "                        SECONDS (default: 60 to receive, 100 to send)\n"
+                "  --edit-buffers-only   restore: send the edit buffers only\n"
+                "  --json                show: the bank as a JSON document\n"
+                "  --quiet               no progress line (progress appears only on a terminal)\n"
+                "  --help                this text\n"
+                "\nExit status:\n"
+                "  0    success\n"
+                "  1    wrong arguments, or a bank file that cannot be read or written\n"
+                "  2    no keyboard found, no keyboard of that name, or its ports would not open\n"
+                "  3    the keyboard did not answer in time, or the link failed\n"
+                "  130  stopped with Ctrl+C (the transfer is cancelled, no file is left behind)\n")
                 .arg(built.join(QStringLiteral(", ")));
     return text;
 }
@@ -442,6 +525,7 @@ QString usage()
 bool parseArguments(const QStringList& args, Options& options, QString& error)
 {
     Options out;
+    bool optionsEnded = false;
     for (int i = 0; i < args.size(); ++i) {
         const QString& arg = args[i];
         auto value = [&](QString& into) {
@@ -452,16 +536,23 @@ bool parseArguments(const QStringList& args, Options& options, QString& error)
             into = args[++i];
             return true;
         };
-        if (!out.command.isEmpty()) {
-            out.args << arg;
+        if (optionsEnded || !arg.startsWith(QLatin1Char('-')) || arg == QLatin1String("-")) {
+            if (out.command.isEmpty()) out.command = arg;
+            else out.args << arg;
+        } else if (arg == QLatin1String("--")) {
+            optionsEnded = true;
         } else if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
             out.help = true;
         } else if (arg == QLatin1String("--quiet")) {
             out.quiet = true;
+        } else if (arg == QLatin1String("--json")) {
+            out.json = true;
+        } else if (arg == QLatin1String("--edit-buffers-only")) {
+            out.editBuffersOnly = true;
         } else if (arg == QLatin1String("--backend")) {
             if (!value(out.backend)) return false;
-        } else if (arg == QLatin1String("--keyboard")) {
-            if (!value(out.keyboard)) return false;
+        } else if (arg == QLatin1String("--port")) {
+            if (!value(out.port)) return false;
         } else if (arg == QLatin1String("--timeout")) {
             QString text;
             if (!value(text)) return false;
@@ -471,11 +562,9 @@ bool parseArguments(const QStringList& args, Options& options, QString& error)
                 error = QStringLiteral("the time-out must be 1..3600 seconds, not \"%1\"").arg(text);
                 return false;
             }
-        } else if (arg.startsWith(QLatin1Char('-'))) {
+        } else {
             error = QStringLiteral("unknown option \"%1\" (see --help)").arg(arg);
             return false;
-        } else {
-            out.command = arg;
         }
     }
     if (out.help) {
@@ -496,6 +585,16 @@ bool parseArguments(const QStringList& args, Options& options, QString& error)
                                                                QLatin1String(command->arguments));
         return false;
     }
+    // An option that does nothing for the command is more likely a mistake
+    // than a wish.
+    if (out.json && out.command != QLatin1String("show")) {
+        error = QStringLiteral("--json belongs to the show command");
+        return false;
+    }
+    if (out.editBuffersOnly && out.command != QLatin1String("restore")) {
+        error = QStringLiteral("--edit-buffers-only belongs to the restore command");
+        return false;
+    }
     options = out;
     return true;
 }
@@ -508,7 +607,8 @@ int run(const Options& options, QTextStream& out, QTextStream& err)
         return ExitOk;
     }
     int code = ExitUsage;
-    if (options.command == QLatin1String("list")) code = runList(options, out, err);
+    if (options.command == QLatin1String("ports")) code = runPorts(options, out, err);
+    else if (options.command == QLatin1String("check")) code = runCheck(options, out, err);
     else if (options.command == QLatin1String("backup")) code = runBackup(options, out, err);
     else if (options.command == QLatin1String("restore")) code = runRestore(options, out, err);
     else if (options.command == QLatin1String("show")) code = runShow(options, out, err);

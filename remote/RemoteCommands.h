@@ -1,7 +1,7 @@
 #pragma once
-// zeno-remote: the keyboard from the command line. Back up its templates to a
-// bank file, restore a bank file to it, show a bank file, pick the template
-// it shows, list the keyboards. The commands run the editor's own memory,
+// zeno-remote: the keyboard from the command line. List the keyboards, back
+// up their templates to a bank file, restore a bank file to them, check and
+// show a bank file, pick the template a keyboard shows. The commands run the editor's own memory,
 // protocol and synchronisation code, so a backup is exactly what the editor
 // would have received.
 
@@ -14,20 +14,22 @@ namespace remote {
 
 enum Exit {
     ExitOk = 0,
-    ExitNoKeyboard = 2,    // no keyboard, or not the one asked for
-    ExitPortOpen = 3,      // its ports would not open
-    ExitKeyboardFailed = 4, // it did not answer, or not in time
-    ExitFile = 5,          // the bank file could not be read or written
-    ExitUsage = 64,
-    ExitInterrupted = 130, // stopped by the user (Ctrl+C)
+    ExitUsage = 1,          // wrong arguments, or a bank file that cannot be read or written
+    ExitFile = 1,
+    ExitNoKeyboard = 2,     // no keyboard, not the one asked for, or its ports would not open
+    ExitPortOpen = 2,
+    ExitKeyboardFailed = 3, // time-out or link failure
+    ExitInterrupted = 130,  // stopped by the user (Ctrl+C)
 };
 
 struct Options {
     QString backend;        // empty: the MIDI layer's automatic choice
-    QString keyboard;       // a keyboard name from "list"; empty: the only one
+    QString port;           // a base name as "ports" prints it; empty: the first keyboard found
     int timeoutSeconds = 0; // 0: the synchronisation's own time-outs
-    bool quiet = false;     // no progress lines
-    bool progressInPlace = false; // progress rewrites one line (a terminal)
+    bool quiet = false;     // no progress line even on a terminal
+    bool progress = false;  // progress on the error stream (set when it is a terminal)
+    bool json = false;      // show: a JSON document
+    bool editBuffersOnly = false; // restore: send the edit buffers only
     bool help = false;
     QString command;
     QStringList args;

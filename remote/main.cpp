@@ -34,7 +34,7 @@ int main(int argc, char** argv)
         err << "zeno-remote: " << error << "\n";
         return remote::ExitUsage;
     }
-    options.progressInPlace = ::isatty(STDERR_FILENO) == 1;
+    options.progress = ::isatty(STDERR_FILENO) == 1;
     std::signal(SIGINT, onInterrupt);
     std::signal(SIGTERM, onInterrupt);
     return remote::run(options, out, err);
