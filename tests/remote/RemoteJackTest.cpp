@@ -12,6 +12,8 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QThread>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -60,70 +62,14 @@ void expectSameBank(const std::string& pathA, const std::string& pathB)
     EXPECT_EQ(a.currentTemplate(), b.currentTemplate());
 }
 
-class SimProcess {
-public:
-    ~SimProcess()
-    {
-        if (m_process.state() != QProcess::NotRunning) {
-            m_process.kill();
-            m_process.waitForFinished(5000);
-        }
-    }
-    bool start(const QStringList& args)
-    {
-        m_process.setProgram(QStringLiteral(ZENO_KEYBOARD_SIM));
-        m_process.setArguments(args);
-        m_process.start();
-        if (!m_process.waitForStarted(5000)) return false;
-        QElapsedTimer clock;
-        clock.start();
-        while (clock.elapsed() < 15000) {
-            m_process.waitForReadyRead(200);
-            m_err += QString::fromUtf8(m_process.readAllStandardError());
-            if (m_err.contains(QLatin1String("keyboard ready"))) return true;
-            if (m_process.state() == QProcess::NotRunning) return false;
-        }
-        return false;
-    }
-    int stop()
-    {
-        m_process.terminate();
-        if (!m_process.waitForFinished(10000)) return -1;
-        m_err += QString::fromUtf8(m_process.readAllStandardError());
-        return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1;
-    }
-    int waitForExit()
-    {
-        m_process.waitForFinished(10000);
-        m_err += QString::fromUtf8(m_process.readAllStandardError());
-        return m_process.exitCode();
-    }
-    QString errors() const { return m_err; }
-
-private:
-    QProcess m_process;
-    QString m_err;
-};
-
-// The end of the simulator's message log, to show what it saw last.
-QString logTail(const QString& path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) return QString();
-    QStringList lines = QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'));
-    lines.removeIf([](const QString& l) { return l.contains(QLatin1String("active sensing")); });
-    return QStringLiteral("\nsimulator log, last lines:\n") + lines.mid(std::max<qsizetype>(0, lines.size() - 25)).join(QLatin1Char('\n'));
-}
-
 struct Outcome {
     int code = -1;
     QString out, err;
 };
 
 // zeno-remote as its own process, as a user runs it.
-Outcome remoteCommand(const QString& keyboard, QStringList args)
+Outcome remoteProcess(const QStringList& args)
 {
-    args = QStringList{"--quiet", "--backend", "jack", "--keyboard", keyboard} + args;
     QProcess process;
     process.start(QStringLiteral(ZENO_REMOTE), args);
     Outcome o;
@@ -139,6 +85,102 @@ Outcome remoteCommand(const QString& keyboard, QStringList args)
     return o;
 }
 
+Outcome remoteCommand(const QString& keyboard, const QString& command, QStringList args)
+{
+    return remoteProcess(QStringList{command, "--backend", "jack", "--port", keyboard} + args);
+}
+
+// The base names "ports" lists right now.
+QStringList listedKeyboards()
+{
+    QStringList names;
+    const Outcome o = remoteProcess({"ports", "--backend", "jack"});
+    for (const QString& line : o.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        names << line.section(QLatin1Char('\t'), 1, 1);
+    }
+    return names;
+}
+
+// A keyboard's ports and their names reach other JACK clients a little
+// after the simulator made them: wait until "ports" shows it, so no command
+// of a test ever races the keyboard's arrival.
+bool waitUntilListed(const QStringList& names, int timeoutMs = 20000)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < timeoutMs) {
+        const QStringList listed = listedKeyboards();
+        bool all = true;
+        for (const QString& n : names) all = all && listed.contains(n);
+        if (all) return true;
+        QThread::msleep(100);
+    }
+    return false;
+}
+
+class SimProcess {
+public:
+    ~SimProcess()
+    {
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.kill();
+            m_process.waitForFinished(5000);
+        }
+    }
+    // Starts the simulator and returns once the editor side can see it.
+    bool start(const QString& name, const QStringList& args)
+    {
+        m_process.setProgram(QStringLiteral(ZENO_KEYBOARD_SIM));
+        m_process.setArguments(QStringList{"--backend", "jack", "--name", name} + args);
+        m_process.setProcessChannelMode(QProcess::SeparateChannels);
+        m_process.start();
+        if (!m_process.waitForStarted(5000)) return false;
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < 20000) {
+            if (m_process.waitForFinished(100) || m_process.state() == QProcess::NotRunning) {
+                collect();
+                return false;
+            }
+            if (waitUntilListed({name}, 500)) return true;
+        }
+        return false;
+    }
+    int stop()
+    {
+        m_process.terminate();
+        if (!m_process.waitForFinished(10000)) return -1;
+        collect();
+        return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1;
+    }
+    int waitForExit()
+    {
+        m_process.waitForFinished(10000);
+        collect();
+        return m_process.exitCode();
+    }
+    QString errors()
+    {
+        collect();
+        return m_err;
+    }
+
+private:
+    void collect() { m_err += QString::fromUtf8(m_process.readAllStandardError()); }
+    QProcess m_process;
+    QString m_err;
+};
+
+// The end of the simulator's message log, to show what it saw last.
+QString logTail(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return QString();
+    const QStringList lines = QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'));
+    return QStringLiteral("\nsimulator log, last lines:\n") +
+           lines.mid(std::max<qsizetype>(0, lines.size() - 25)).join(QLatin1Char('\n'));
+}
+
 class RemoteOnJack : public ::testing::Test {
 protected:
     void SetUp() override
@@ -152,7 +194,7 @@ protected:
 
 } // namespace
 
-TEST_F(RemoteOnJack, BackupAndRestoreAcrossProcesses)
+TEST_F(RemoteOnJack, BackupEqualsTheLoadedBankAndRestoreIsWhatTheSimulatorSaves)
 {
     KeyboardSim original, replacement;
     fill(original, "a");
@@ -166,33 +208,66 @@ TEST_F(RemoteOnJack, BackupAndRestoreAcrossProcesses)
     const QString name = uniqueKeyboardName();
     SimProcess simulator;
     const QString log = QString::fromStdString(file("simulator.log"));
-    ASSERT_TRUE(simulator.start({"--backend", "jack", "--name", name, "--log", log, "--load",
-                                 QString::fromStdString(file("start.X5R")), "--save-on-exit",
-                                 QString::fromStdString(file("end.X5R"))}))
+    ASSERT_TRUE(simulator.start(name, {"--log", log, "--load", QString::fromStdString(file("start.X5R")),
+                                       "--save-on-exit", QString::fromStdString(file("end.X5R"))}))
         << simulator.errors().toStdString();
 
-    const Outcome backup = remoteCommand(name, {"backup", QString::fromStdString(file("backup.X5R"))});
+    const Outcome backup = remoteCommand(name, "backup", {QString::fromStdString(file("backup.X5R"))});
     ASSERT_EQ(backup.code, remote::ExitOk) << backup.err.toStdString() << logTail(log).toStdString();
     expectSameBank(file("start.X5R"), file("backup.X5R"));
 
-    const Outcome restore = remoteCommand(name, {"restore", QString::fromStdString(file("replacement.X5R"))});
+    const Outcome restore = remoteCommand(name, "restore", {QString::fromStdString(file("replacement.X5R"))});
     ASSERT_EQ(restore.code, remote::ExitOk) << restore.err.toStdString() << logTail(log).toStdString();
-
-    const Outcome select = remoteCommand(name, {"select", "4"});
-    EXPECT_EQ(select.code, remote::ExitOk) << select.err.toStdString();
 
     ASSERT_EQ(simulator.stop(), 0) << simulator.errors().toStdString();
     EXPECT_TRUE(simulator.errors().contains(QLatin1String("1 stores to flash"))) << simulator.errors().toStdString();
     expectSameBank(file("replacement.X5R"), file("end.X5R"));
+
+    // The log holds one message a line: the direction, then its bytes.
+    QFile logFile(log);
+    ASSERT_TRUE(logFile.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(logFile.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    const QRegularExpression shape(QStringLiteral("^(in|out) F0( [0-9A-F]{2})* F7$"));
+    int in = 0, out = 0;
+    for (const QString& line : lines) {
+        ASSERT_TRUE(shape.match(line).hasMatch()) << line.toStdString();
+        (line.startsWith(QLatin1String("in ")) ? in : out)++;
+    }
+    // The backup alone brings 100 requests in and 1500 dump messages out.
+    EXPECT_GE(in, 100);
+    EXPECT_GE(out, 1500);
 }
 
-TEST_F(RemoteOnJack, SilentKeyboardEndsInAClearFailure)
+TEST_F(RemoteOnJack, PortsListsTwoSimulatorsByTheirNames)
+{
+    const QString first = uniqueKeyboardName();
+    const QString second = uniqueKeyboardName();
+    SimProcess a, b;
+    ASSERT_TRUE(a.start(first, {"--quiet"})) << a.errors().toStdString();
+    ASSERT_TRUE(b.start(second, {"--quiet"})) << b.errors().toStdString();
+    const Outcome ports = remoteProcess({"ports", "--backend", "jack"});
+    ASSERT_EQ(ports.code, remote::ExitOk) << ports.err.toStdString();
+    const QStringList lines = ports.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    const QRegularExpression shape(QStringLiteral("^(\\d+)\t(.+)\twatch=\\d+ data=\\d+ out=\\d+$"));
+    QStringList names;
+    for (int i = 0; i < lines.size(); ++i) {
+        const auto match = shape.match(lines[i]);
+        ASSERT_TRUE(match.hasMatch()) << lines[i].toStdString();
+        EXPECT_EQ(match.captured(1).toInt(), i + 1);
+        names << match.captured(2);
+    }
+    EXPECT_TRUE(names.contains(first)) << ports.out.toStdString();
+    EXPECT_TRUE(names.contains(second)) << ports.out.toStdString();
+    EXPECT_EQ(a.stop(), 0);
+    EXPECT_EQ(b.stop(), 0);
+}
+
+TEST_F(RemoteOnJack, KeyboardThatFallsSilentEndsInAClearFailure)
 {
     const QString name = uniqueKeyboardName();
     SimProcess simulator;
-    ASSERT_TRUE(simulator.start({"--backend", "jack", "--name", name, "--quiet", "--fault", "silent"}))
-        << simulator.errors().toStdString();
-    const Outcome backup = remoteCommand(name, {"--timeout", "2", "backup", QString::fromStdString(file("x.X5R"))});
+    ASSERT_TRUE(simulator.start(name, {"--quiet", "--silent-after", "10"})) << simulator.errors().toStdString();
+    const Outcome backup = remoteCommand(name, "backup", {"--timeout", "2", QString::fromStdString(file("x.X5R"))});
     EXPECT_EQ(backup.code, remote::ExitKeyboardFailed);
     EXPECT_TRUE(backup.err.contains(QLatin1String("did not send its templates"))) << backup.err.toStdString();
     EXPECT_FALSE(QFile::exists(QString::fromStdString(file("x.X5R"))));
@@ -202,7 +277,7 @@ TEST_F(RemoteOnJack, SilentKeyboardEndsInAClearFailure)
 TEST_F(RemoteOnJack, SimulatorRefusesABadBankFile)
 {
     SimProcess simulator;
-    EXPECT_FALSE(simulator.start({"--backend", "jack", "--load", QString::fromStdString(file("missing.X5R"))}));
+    EXPECT_FALSE(simulator.start(uniqueKeyboardName(), {"--load", QString::fromStdString(file("missing.X5R"))}));
     EXPECT_EQ(simulator.waitForExit(), 2);
     EXPECT_TRUE(simulator.errors().contains(QLatin1String("missing.X5R"))) << simulator.errors().toStdString();
 }
