@@ -198,7 +198,7 @@ QDomElement EditorData::getBankDomElement(RemoteMemAPI* api, QDomDocument& doc, 
     QDomElement root = doc.createElement(tagOr(tag, TagEditorBank));
     // One lock for the whole bank, so the file shows one moment of memory
     // even while the keyboard is sending.
-    QMutexLocker lock(&api->memoryLock());
+    std::lock_guard lock(api->memoryLock());
     for (int t = 0; t < TemplateCount; ++t)
         root.appendChild(getTemplateDomElement(api, doc, bank, t, QString::fromLatin1(TagTemplateNumber).arg(t + 1)));
     if (withEditBuffer) {
@@ -270,7 +270,7 @@ bool EditorData::setBankDomElement(RemoteMemAPI* api, const QDomElement& element
     if (docType != QLatin1String(DocType))
         return true;
     const QString pattern = QString::fromLatin1(editBuffer ? TagEditBuffTemplateNumber : TagTemplateNumber);
-    QMutexLocker lock(&api->memoryLock());
+    std::lock_guard lock(api->memoryLock());
     const FirstChildren children(element);
     bool complete = true;
     for (int i = 1; i <= TemplateCount; ++i) {

@@ -159,7 +159,7 @@ bool EditorFile::load(RemoteMemAPI* api, int bank, QFile* file, bool editBuffer,
     // The values are read under one hold of the memory lock, so values
     // arriving from the keyboard meanwhile neither mix with the file nor get
     // lost by a restore.
-    QMutexLocker lock(&api->memoryLock());
+    std::lock_guard lock(api->memoryLock());
     ensureSaveArea(api);
     if (!isLoadableBank(api, bank)) {
         setError(error, QString::fromLatin1(MsgFileNotOpened));

@@ -2,12 +2,12 @@
 
 #include "editor/memory/MemChangeObserver.h"
 
-#include <QMutexLocker>
 #include <algorithm>
+#include <mutex>
 
 namespace {
-using Locker = QMutexLocker<QRecursiveMutex>;
-using PlainLocker = QMutexLocker<QMutex>;
+using Locker = std::lock_guard<std::recursive_mutex>;
+using PlainLocker = std::lock_guard<std::mutex>;
 
 const ParamAddress kOnlineAddress(ParamAddress::BankOnline, -1, -1, -1);
 const ParamAddress kFileEditFlagAddress(ParamAddress::BankFileEditFlag, -1, -1, -1);
@@ -25,7 +25,7 @@ RemoteMemAPI::~RemoteMemAPI()
     deleteMIDIComunicationRoute();
     m_routeProvider.reset();
 
-    Locker lock(&m_memoryLock);
+    Locker lock(m_memoryLock);
     for (const PairAdrObs& pair : m_observers) {
         MemChangeObserver* observer = pair.getObserver();
         if (observer && observer->getMemAPI() == this)
@@ -59,7 +59,7 @@ bool RemoteMemAPI::createMIDIComunicationRoute(int watchInput, int dataInput, in
 bool RemoteMemAPI::createMIDIInput(int watchInput, int dataInput)
 {
     {
-        Locker lock(&m_memoryLock);
+        Locker lock(m_memoryLock);
         if (m_decoder || !m_routeProvider)
             return false;
     }
@@ -68,8 +68,8 @@ bool RemoteMemAPI::createMIDIInput(int watchInput, int dataInput)
     DecoderLink* decoder = m_routeProvider->openInput(*this, watchInput, dataInput);
     if (!decoder)
         return false;
-    Locker lock(&m_memoryLock);
-    PlainLocker linkLock(&m_linkMutex);
+    Locker lock(m_memoryLock);
+    PlainLocker linkLock(m_linkMutex);
     m_decoder = decoder;
     return true;
 }
@@ -77,15 +77,15 @@ bool RemoteMemAPI::createMIDIInput(int watchInput, int dataInput)
 bool RemoteMemAPI::createMIDIOutput(int output)
 {
     {
-        Locker lock(&m_memoryLock);
+        Locker lock(m_memoryLock);
         if (m_encoder || !m_routeProvider)
             return false;
     }
     EncoderLink* encoder = m_routeProvider->openOutput(*this, output);
     if (!encoder)
         return false;
-    Locker lock(&m_memoryLock);
-    PlainLocker linkLock(&m_linkMutex);
+    Locker lock(m_memoryLock);
+    PlainLocker linkLock(m_linkMutex);
     m_encoder = encoder;
     return true;
 }
@@ -94,8 +94,8 @@ void RemoteMemAPI::deleteMIDIComunicationRoute()
 {
     {
         // Once these are cleared no write flow reaches the route objects.
-        Locker lock(&m_memoryLock);
-        PlainLocker linkLock(&m_linkMutex);
+        Locker lock(m_memoryLock);
+        PlainLocker linkLock(m_linkMutex);
         m_encoder = nullptr;
         m_decoder = nullptr;
     }
@@ -107,25 +107,25 @@ void RemoteMemAPI::deleteMIDIComunicationRoute()
 
 EncoderLink* RemoteMemAPI::getEncoder()
 {
-    Locker lock(&m_memoryLock);
+    Locker lock(m_memoryLock);
     return m_encoder;
 }
 
 DecoderLink* RemoteMemAPI::getDecoder()
 {
-    Locker lock(&m_memoryLock);
+    Locker lock(m_memoryLock);
     return m_decoder;
 }
 
 bool RemoteMemAPI::hasEncoder()
 {
-    Locker lock(&m_memoryLock);
+    Locker lock(m_memoryLock);
     return m_encoder != nullptr;
 }
 
 bool RemoteMemAPI::hasInputPair()
 {
-    Locker lock(&m_memoryLock);
+    Locker lock(m_memoryLock);
     return m_decoder != nullptr;
 }
 
@@ -143,7 +143,7 @@ QStringList RemoteMemAPI::getOutputPortList()
 
 bool RemoteMemAPI::setParam(const ParamAddress& address, long value)
 {
-    Locker lock(&m_memoryLock);
+    Locker lock(m_memoryLock);
     bool changed = m_memory.setParam(address, value);
     if (address.isCurrentTemplateNumAdr() && m_templateSelectHeld.exchange(false) && !changed) {
         // A held select repeats the present number; a number the memory
@@ -165,7 +165,7 @@ bool RemoteMemAPI::setParam(const ParamAddress& address, long value)
     if (m_encoder && m_memory.isONLINE() && m_memory.isAllowedToSendSysEx()
         && address.isStoredBankParamAdr() && !address.isBankEditFlagAdr()) {
         if (address.isCurrentTemplateNumAdr()) {
-            PlainLocker pending(&m_pendingMutex);
+            PlainLocker pending(m_pendingMutex);
             m_pendingTemplateSelects.append(int(value));
         }
         m_encoder->enqueueParamChange(address, int(value));
@@ -176,7 +176,7 @@ bool RemoteMemAPI::setParam(const ParamAddress& address, long value)
 
 bool RemoteMemAPI::setParam(const ParamAddress& address, const QString& text)
 {
-    Locker lock(&m_memoryLock);
+    Locker lock(m_memoryLock);
     if (!m_memory.setParam(address, text))
         return false;
 
@@ -195,67 +195,67 @@ bool RemoteMemAPI::setParam(const ParamAddress& address, const QString& text)
 
 NumericParameter RemoteMemAPI::getParam(const ParamAddress& address)
 {
-    Locker lock(&m_memoryLock);
+    Locker lock(m_memoryLock);
     return m_memory.getParam(address);
 }
 
 QString RemoteMemAPI::getParamQString(const ParamAddress& address)
 {
-    Locker lock(&m_memoryLock);
+    Locker lock(m_memoryLock);
     return m_memory.getParamQString(address);
 }
 
 BankData* RemoteMemAPI::getBank(int bank)
 {
-    Locker lock(&m_memoryLock);
+    Locker lock(m_memoryLock);
     return m_memory.getBank(bank);
 }
 
 int RemoteMemAPI::getQuantityOfBank()
 {
-    Locker lock(&m_memoryLock);
+    Locker lock(m_memoryLock);
     return m_memory.getQuantityOfBank();
 }
 
 int RemoteMemAPI::createBank()
 {
-    Locker lock(&m_memoryLock);
+    Locker lock(m_memoryLock);
     return m_memory.createBank();
 }
 
 bool RemoteMemAPI::setBankAvailableFlag(int flag, int bank)
 {
-    Locker lock(&m_memoryLock);
+    Locker lock(m_memoryLock);
     return m_memory.setBankAvailableFlag(flag, bank);
 }
 
 int RemoteMemAPI::getBankAvailableFlag(int bank)
 {
-    Locker lock(&m_memoryLock);
+    Locker lock(m_memoryLock);
     return m_memory.getBankAvailableFlag(bank);
 }
 
 ControlTemplateData RemoteMemAPI::getTemplateData(int bank, int templ)
 {
-    Locker lock(&m_memoryLock);
+    Locker lock(m_memoryLock);
     return m_memory.getTemplateData(bank, templ);
 }
 
 ControlTemplateData RemoteMemAPI::getInitialTemplate()
 {
-    Locker lock(&m_memoryLock);
+    Locker lock(m_memoryLock);
     return m_memory.getInitialTemplate();
 }
 
 bool RemoteMemAPI::isONLINE()
 {
-    Locker lock(&m_memoryLock);
+    Locker lock(m_memoryLock);
     return m_memory.isONLINE();
 }
 
 bool RemoteMemAPI::setONLINEstate(long state)
 {
-    Locker lock(&m_memoryLock);
+    Locker lock(m_memoryLock);
     if (!m_memory.setONLINEstate(state))
         return false;
     notify(NotifyScope::Exact, kOnlineAddress);
@@ -264,13 +264,13 @@ bool RemoteMemAPI::setONLINEstate(long state)
 
 void RemoteMemAPI::setAllowToSendSysExFlag(bool allowed)
 {
-    Locker lock(&m_memoryLock);
+    Locker lock(m_memoryLock);
     m_memory.setFlagOfIsAllowedToSendSysEx(allowed);
 }
 
 bool RemoteMemAPI::isAllowToSendSysEx()
 {
-    Locker lock(&m_memoryLock);
+    Locker lock(m_memoryLock);
     return m_memory.isAllowedToSendSysEx();
 }
 
@@ -280,7 +280,7 @@ void RemoteMemAPI::registObserver(ParamAddress* address, MemChangeObserver* obse
 {
     if (!address || !observer)
         return;
-    Locker lock(&m_memoryLock);
+    Locker lock(m_memoryLock);
     m_observers.emplace_back(address, observer);
     if (!observer->getMemAPI())
         observer->setMemAPI(this);
@@ -290,7 +290,7 @@ void RemoteMemAPI::unregistObserver(MemChangeObserver* observer)
 {
     if (!observer)
         return;
-    Locker lock(&m_memoryLock);
+    Locker lock(m_memoryLock);
     for (PairAdrObs& pair : m_observers) {
         if (pair.getObserver() == observer)
             pair.setObserver(nullptr);
@@ -303,7 +303,7 @@ void RemoteMemAPI::unregistObserver(MemChangeObserver* observer, const ParamAddr
 {
     if (!observer)
         return;
-    Locker lock(&m_memoryLock);
+    Locker lock(m_memoryLock);
     for (PairAdrObs& pair : m_observers) {
         if (pair.getObserver() == observer && pair.addressObject() == address)
             pair.setObserver(nullptr);
@@ -327,14 +327,14 @@ void RemoteMemAPI::compactObservers()
 
 int RemoteMemAPI::observerCount()
 {
-    Locker lock(&m_memoryLock);
+    Locker lock(m_memoryLock);
     return int(std::count_if(m_observers.begin(), m_observers.end(),
         [](const PairAdrObs& pair) { return pair.getObserver() != nullptr; }));
 }
 
 void RemoteMemAPI::notify(NotifyScope scope, const ParamAddress& address)
 {
-    Locker lock(&m_memoryLock);
+    Locker lock(m_memoryLock);
     ++m_notifyDepth;
     // Indexes, not iterators: an observer may register others while called.
     for (std::size_t i = 0; i < m_observers.size(); ++i) {
@@ -406,20 +406,20 @@ void RemoteMemAPI::raiseLibraryEditFlag()
 
 void RemoteMemAPI::denyToRaiseFileEditFlag()
 {
-    PlainLocker lock(&m_denyMutex);
+    PlainLocker lock(m_denyMutex);
     ++m_denyRaiseCount;
 }
 
 void RemoteMemAPI::allowToRaiseFileEditFlag()
 {
-    PlainLocker lock(&m_denyMutex);
+    PlainLocker lock(m_denyMutex);
     if (m_denyRaiseCount > 0)
         --m_denyRaiseCount;
 }
 
 bool RemoteMemAPI::isAllowToRaiseFileEditFlag()
 {
-    PlainLocker lock(&m_denyMutex);
+    PlainLocker lock(m_denyMutex);
     return m_denyRaiseCount == 0;
 }
 
@@ -427,7 +427,7 @@ bool RemoteMemAPI::isAllowToRaiseFileEditFlag()
 
 bool RemoteMemAPI::copyBank(int src, int dst)
 {
-    Locker lock(&m_memoryLock);
+    Locker lock(m_memoryLock);
     if (!m_memory.copyBank(src, dst))
         return false;
     // A whole bank is always announced: its flags may have changed even when
@@ -441,7 +441,7 @@ bool RemoteMemAPI::copyBank(int src, int dst)
 
 bool RemoteMemAPI::copyTemplate(int srcBank, int srcTemplate, int dstBank, int dstTemplate)
 {
-    Locker lock(&m_memoryLock);
+    Locker lock(m_memoryLock);
     if (!m_memory.isValidBankIndex(srcBank) || !m_memory.isValidBankIndex(dstBank)
         || !RemoteMemory::isValidTemplateIndex(srcTemplate) || !RemoteMemory::isValidTemplateIndex(dstTemplate))
         return false;
@@ -456,7 +456,7 @@ bool RemoteMemAPI::copyTemplate(int srcBank, int srcTemplate, int dstBank, int d
 
 bool RemoteMemAPI::exchangeTemplate(int bankA, int templateA, int bankB, int templateB)
 {
-    Locker lock(&m_memoryLock);
+    Locker lock(m_memoryLock);
     if (!m_memory.isValidBankIndex(bankA) || !m_memory.isValidBankIndex(bankB)
         || !RemoteMemory::isValidTemplateIndex(templateA) || !RemoteMemory::isValidTemplateIndex(templateB))
         return false;
@@ -480,7 +480,7 @@ bool RemoteMemAPI::exchangeTemplate(int bankA, int templateA, int bankB, int tem
 
 bool RemoteMemAPI::exchangeController(int bankA, int templateA, int knobA, int bankB, int templateB, int knobB)
 {
-    Locker lock(&m_memoryLock);
+    Locker lock(m_memoryLock);
     if (!m_memory.isValidBankIndex(bankA) || !m_memory.isValidBankIndex(bankB)
         || !RemoteMemory::isValidTemplateIndex(templateA) || !RemoteMemory::isValidTemplateIndex(templateB)
         || !RemoteMemory::isValidControllerIndex(knobA) || !RemoteMemory::isValidControllerIndex(knobB))
@@ -503,7 +503,7 @@ bool RemoteMemAPI::exchangeController(int bankA, int templateA, int knobA, int b
 
 bool RemoteMemAPI::initializeTemplate(int bank, int templ)
 {
-    Locker lock(&m_memoryLock);
+    Locker lock(m_memoryLock);
     if (!m_memory.isValidBankIndex(bank) || !RemoteMemory::isValidTemplateIndex(templ))
         return false;
     const bool changed = m_memory.initializeTemplate(bank, templ);
@@ -513,20 +513,20 @@ bool RemoteMemAPI::initializeTemplate(int bank, int templ)
 
 void RemoteMemAPI::initializeInitialTemplate()
 {
-    Locker lock(&m_memoryLock);
+    Locker lock(m_memoryLock);
     m_memory.initializeInitialTemplate();
 }
 
 void RemoteMemAPI::setupLibraryBank()
 {
-    Locker lock(&m_memoryLock);
+    Locker lock(m_memoryLock);
     if (m_memory.copyBank(RemoteMemory::CurrentBank, RemoteMemory::LibraryBank))
         notifyObserverOfBankAllParam(RemoteMemory::LibraryBank);
 }
 
 void RemoteMemAPI::activateLibraryEdit()
 {
-    Locker lock(&m_memoryLock);
+    Locker lock(m_memoryLock);
     denyToRaiseFileEditFlag();
     copyBank(RemoteMemory::LibraryBank, RemoteMemory::CurrentBank);
     allowToRaiseFileEditFlag();
@@ -534,14 +534,14 @@ void RemoteMemAPI::activateLibraryEdit()
 
 void RemoteMemAPI::evacuateSpecificBankAndEditBuff(int bank)
 {
-    Locker lock(&m_memoryLock);
+    Locker lock(m_memoryLock);
     copyBank(bank, RemoteMemory::SaveAreaBank);
     copyBank(RemoteMemory::CurrentBank, RemoteMemory::SaveAreaEditBank);
 }
 
 void RemoteMemAPI::restoreSpecificBankAndEditBuff(int bank)
 {
-    Locker lock(&m_memoryLock);
+    Locker lock(m_memoryLock);
     copyBank(RemoteMemory::SaveAreaBank, bank);
     copyBank(RemoteMemory::SaveAreaEditBank, RemoteMemory::CurrentBank);
 }
@@ -550,14 +550,14 @@ void RemoteMemAPI::restoreSpecificBankAndEditBuff(int bank)
 
 bool RemoteMemAPI::sendHardWareDataReq(bool withEditBuffers)
 {
-    Locker lock(&m_memoryLock);
+    Locker lock(m_memoryLock);
     m_bulkReceiveEnable = true;
     return m_encoder ? m_encoder->sendHardWareDataReq(withEditBuffers) : false;
 }
 
 bool RemoteMemAPI::sendEditorAllData(bool editBuffersOnly)
 {
-    Locker lock(&m_memoryLock);
+    Locker lock(m_memoryLock);
     if (!m_encoder)
         return false;
     bool ok = m_encoder->sendEditorAllData(editBuffersOnly);
@@ -574,7 +574,7 @@ bool RemoteMemAPI::sendEditorAllData(bool editBuffersOnly)
 
 bool RemoteMemAPI::storeBank(bool send)
 {
-    Locker lock(&m_memoryLock);
+    Locker lock(m_memoryLock);
     denyToRaiseFileEditFlag();
     copyBank(RemoteMemory::CurrentBank, RemoteMemory::EditorBackupBank);
     allowToRaiseFileEditFlag();
@@ -594,7 +594,7 @@ bool RemoteMemAPI::storeBank(bool send)
 
 bool RemoteMemAPI::sendStoreToFlash()
 {
-    Locker lock(&m_memoryLock);
+    Locker lock(m_memoryLock);
     if (!m_encoder || !m_encoder->enqueueStoreToFlash())
         return false;
     return m_encoder->sendMessage(nullptr);
@@ -602,26 +602,26 @@ bool RemoteMemAPI::sendStoreToFlash()
 
 bool RemoteMemAPI::send1TemplateDataParamChange(int bank, int templ)
 {
-    Locker lock(&m_memoryLock);
+    Locker lock(m_memoryLock);
     return m_encoder ? m_encoder->send1TemplateDataParamChange(bank, templ) : false;
 }
 
 bool RemoteMemAPI::sendMessage(bool* finished)
 {
-    Locker lock(&m_memoryLock);
+    Locker lock(m_memoryLock);
     return m_encoder ? m_encoder->sendMessage(finished) : false;
 }
 
 void RemoteMemAPI::clearTransmitQueue()
 {
-    Locker lock(&m_memoryLock);
+    Locker lock(m_memoryLock);
     if (m_encoder)
         m_encoder->clearTransmitQueue(true);
 }
 
 void RemoteMemAPI::revokeReceivedBulk()
 {
-    PlainLocker lock(&m_bulkReceiveMutex);
+    PlainLocker lock(m_bulkReceiveMutex);
     m_bulkReceiveEnable = false;
 }
 
@@ -635,28 +635,28 @@ bool RemoteMemAPI::getBulkRecieveEnableFlag()
 // without inverting the memory-then-encoder lock order.
 void RemoteMemAPI::incrementTransmitedBulkCounter()
 {
-    PlainLocker lock(&m_linkMutex);
+    PlainLocker lock(m_linkMutex);
     if (m_decoder)
         m_decoder->incrementTransmitedBulkCounter();
 }
 
 void RemoteMemAPI::incrementTransmitedBulkReqCounter()
 {
-    PlainLocker lock(&m_linkMutex);
+    PlainLocker lock(m_linkMutex);
     if (m_decoder)
         m_decoder->incrementTransmitedBulkReqCounter();
 }
 
 void RemoteMemAPI::clearTransmitedBulkCounter()
 {
-    PlainLocker lock(&m_linkMutex);
+    PlainLocker lock(m_linkMutex);
     if (m_decoder)
         m_decoder->clearTransmitedBulkCounter();
 }
 
 void RemoteMemAPI::clearTransmitedBulkReqCounter()
 {
-    PlainLocker lock(&m_linkMutex);
+    PlainLocker lock(m_linkMutex);
     if (m_decoder)
         m_decoder->clearTransmitedBulkReqCounter();
 }
@@ -675,7 +675,7 @@ bool RemoteMemAPI::isTemplateSelectHeld()
 
 bool RemoteMemAPI::takeEchoOfTemplateSelect(int reportedNumber)
 {
-    PlainLocker lock(&m_pendingMutex);
+    PlainLocker lock(m_pendingMutex);
     if (m_pendingTemplateSelects.isEmpty() || m_pendingTemplateSelects.first() != reportedNumber)
         return false;
     m_pendingTemplateSelects.removeFirst();
@@ -685,6 +685,6 @@ bool RemoteMemAPI::takeEchoOfTemplateSelect(int reportedNumber)
 
 QList<int> RemoteMemAPI::pendingTemplateSelects()
 {
-    PlainLocker lock(&m_pendingMutex);
+    PlainLocker lock(m_pendingMutex);
     return m_pendingTemplateSelects;
 }

@@ -14,13 +14,12 @@
 #include "editor/memory/RemoteMemory.h"
 
 #include <QList>
-#include <QMutex>
 #include <QObject>
-#include <QRecursiveMutex>
 #include <QString>
 #include <QStringList>
 #include <atomic>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 class MemChangeObserver;
@@ -150,8 +149,11 @@ public:
     void emitNotifiedCurrentTemplateNumberSignal() { emit notifiedCurrentTemplateNumber(); }
     void emitPortActivatedSignal() { emit portActivated(); }
 
-    // For callers that must group several operations.
-    QRecursiveMutex& memoryLock() { return m_memoryLock; }
+    // For callers that must group several operations
+    // (std::lock_guard lock(api.memoryLock())). A standard mutex, so that
+    // thread checkers see every hand-over between the user interface and the
+    // MIDI threads.
+    std::recursive_mutex& memoryLock() { return m_memoryLock; }
     AddressTransTable* getAddressTransTable() { return &m_addressTable; }
 
 signals:
@@ -169,7 +171,7 @@ private:
     void compactObservers();
 
     RemoteMemory m_memory;
-    QRecursiveMutex m_memoryLock;
+    std::recursive_mutex m_memoryLock;
     std::vector<PairAdrObs> m_observers;
     int m_notifyDepth = 0;
     bool m_observersDirty = false;
@@ -182,13 +184,13 @@ private:
     unsigned char m_rxModelId[2] = {0x7F, 0x19};
 
     // Guards the route object pointers for calls made without the memory lock.
-    QMutex m_linkMutex;
-    QMutex m_pendingMutex;
+    std::mutex m_linkMutex;
+    std::mutex m_pendingMutex;
     QList<int> m_pendingTemplateSelects;
-    QMutex m_denyMutex;
+    std::mutex m_denyMutex;
     int m_denyRaiseCount = 0;
     std::atomic<bool> m_templateSelectHeld{false};
-    QMutex m_bulkReceiveMutex;
+    std::mutex m_bulkReceiveMutex;
     std::atomic<bool> m_bulkReceiveEnable{true};
     std::atomic<bool> m_bulkReceivePending{false};
     std::atomic<bool> m_bulkTransmitPending{false};

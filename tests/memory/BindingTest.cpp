@@ -266,7 +266,7 @@ TEST_F(MemoryBinding, ChangesFromAnotherThreadRefreshOnlyOnTheUserInterfaceThrea
     QThread* writer = nullptr;
     std::thread midi([&] {
         writer = QThread::currentThread();
-        QMutexLocker<QRecursiveMutex> group(&api.memoryLock());
+        std::lock_guard group(api.memoryLock());
         api.setAllowToSendSysExFlag(false);
         api.setParam(adr(0, 7, 13, -1), QStringLiteral("FromKeyboard"));
         api.setAllowToSendSysExFlag(true);

@@ -164,7 +164,7 @@ TEST_F(MemoryApi, ReceivedValuesAreNotSentBackButStillMarkTheFile)
 {
     goOnline();
     {
-        QMutexLocker<QRecursiveMutex> group(&api.memoryLock());
+        std::lock_guard group(api.memoryLock());
         api.setAllowToSendSysExFlag(false);
         EXPECT_TRUE(api.setParam(ParamAddress(0, 0, 0, 1), 12L));
         api.setAllowToSendSysExFlag(true);
@@ -653,7 +653,7 @@ TEST_F(MemoryApi, ConcurrentWritersKeepEveryValueAndFlag)
     // interface writes bank 0.
     std::thread midi([this] {
         for (int i = 0; i < 2000; ++i) {
-            QMutexLocker<QRecursiveMutex> group(&api.memoryLock());
+            std::lock_guard group(api.memoryLock());
             api.setAllowToSendSysExFlag(false);
             api.setParam(ParamAddress(2, i % 50, i % 12, 1), long(i % 128));
             api.setAllowToSendSysExFlag(true);

@@ -1,7 +1,7 @@
 // The route manager over the in-process virtual MIDI service.
 #include <gtest/gtest.h>
 
-#include <QMutex>
+#include <mutex>
 
 #include "editor/midi/MIDIBackend.h"
 #include "editor/midi/virtual/Service.h"
@@ -18,7 +18,7 @@ public:
     explicit RecordingConsumer(long port) : MessageProcessor(port, nullptr, 0) {}
     bool Process(tagMPEVENT& event) override
     {
-        QMutexLocker lock(&m_mutex);
+        std::lock_guard lock(m_mutex);
         Seen seen{event.kind, event.portId, event.sequence, event.stamped, {}};
         if (isSysExKind(event.kind) && event.data)
             seen.bytes.assign(event.data, event.data + event.length);
@@ -34,12 +34,12 @@ public:
     };
     std::vector<Seen> events()
     {
-        QMutexLocker lock(&m_mutex);
+        std::lock_guard lock(m_mutex);
         return m_events;
     }
 
 private:
-    QMutex m_mutex;
+    std::mutex m_mutex;
     std::vector<Seen> m_events;
 };
 

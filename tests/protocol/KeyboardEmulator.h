@@ -6,8 +6,8 @@
 // notes any dump that arrived before the previous one was acknowledged.
 
 #include <QByteArray>
-#include <QMutex>
 
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -58,24 +58,24 @@ public:
 
     void setAnswering(bool answer)
     {
-        QMutexLocker lock(&m_mutex);
+        std::lock_guard lock(m_mutex);
         m_answer = answer;
     }
     void setEchoTemplateSelects(bool echo)
     {
-        QMutexLocker lock(&m_mutex);
+        std::lock_guard lock(m_mutex);
         m_echoSelects = echo;
     }
     // With auto-acknowledge off, dumps are acknowledged only by ackHeld().
     void setAutoAck(bool autoAck)
     {
-        QMutexLocker lock(&m_mutex);
+        std::lock_guard lock(m_mutex);
         m_autoAck = autoAck;
     }
     bool ackHeld()
     {
         {
-            QMutexLocker lock(&m_mutex);
+            std::lock_guard lock(m_mutex);
             if (m_heldAcks == 0)
                 return false;
             --m_heldAcks;
@@ -86,17 +86,17 @@ public:
     }
     std::vector<Bytes> received()
     {
-        QMutexLocker lock(&m_mutex);
+        std::lock_guard lock(m_mutex);
         return m_received;
     }
     int unpacedDumps()
     {
-        QMutexLocker lock(&m_mutex);
+        std::lock_guard lock(m_mutex);
         return m_unpaced;
     }
     int acksSent()
     {
-        QMutexLocker lock(&m_mutex);
+        std::lock_guard lock(m_mutex);
         return m_acks;
     }
 
@@ -128,7 +128,7 @@ private:
     {
         using namespace SysExMsg;
         const Bytes m(piece.begin(), piece.end());
-        QMutexLocker lock(&m_mutex);
+        std::lock_guard lock(m_mutex);
         m_received.push_back(m);
         if (!m_answer || m.size() < 9 || m[0] != 0xF0 || m[1] != kManufacturer)
             return;
@@ -160,7 +160,7 @@ private:
 
     VirtualMIDIService& m_svc;
     int m_device = 0;
-    QMutex m_mutex;
+    std::mutex m_mutex;
     std::vector<Bytes> m_received;
     bool m_answer = true;
     bool m_echoSelects = true;

@@ -5,10 +5,10 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QMutex>
 #include <QThread>
 
 #include <functional>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -75,7 +75,7 @@ public:
     HRESULT midiOutDispatch(MPEVENT event, int mode) override
     {
         Q_UNUSED(mode);
-        QMutexLocker lock(&m_mutex);
+        std::lock_guard lock(m_mutex);
         if (m_failAfter == 0)
             return kFailure;
         if (m_failAfter > 0)
@@ -88,29 +88,29 @@ public:
     }
     std::vector<Bytes> sent()
     {
-        QMutexLocker lock(&m_mutex);
+        std::lock_guard lock(m_mutex);
         return m_sent;
     }
     std::vector<int> ports()
     {
-        QMutexLocker lock(&m_mutex);
+        std::lock_guard lock(m_mutex);
         return m_ports;
     }
     void clear()
     {
-        QMutexLocker lock(&m_mutex);
+        std::lock_guard lock(m_mutex);
         m_sent.clear();
         m_ports.clear();
     }
     // Lets `n` more events through, then fails every one; -1 never fails.
     void failAfter(int n)
     {
-        QMutexLocker lock(&m_mutex);
+        std::lock_guard lock(m_mutex);
         m_failAfter = n;
     }
 
 private:
-    QMutex m_mutex;
+    std::mutex m_mutex;
     std::vector<Bytes> m_sent;
     std::vector<int> m_ports;
     int m_failAfter = -1;
