@@ -1,7 +1,6 @@
 #include "editor/protocol/MessageDecoder.h"
 
-#include <QDebug>
-#include <QMutexLocker>
+#include <QLoggingCategory>
 
 #include <mutex>
 
@@ -11,7 +10,13 @@
 
 using namespace SysExMsg;
 
+// Off unless asked for (QT_LOGGING_RULES="zeno.protocol.decoder.debug=true").
+Q_LOGGING_CATEGORY(lcDecoder, "zeno.protocol.decoder", QtInfoMsg)
+
 namespace {
+
+// One bit for the common block and one for each knob block.
+constexpr unsigned kAllBlocks = (1u << (1 + kKnobCount)) - 1;
 
 // Bulk blocks: the data starts after AL; the checksum and F7 follow it.
 constexpr std::size_t kBulkTrailer = 2;
@@ -59,6 +64,11 @@ bool MessageDecoder::Process(tagMPEVENT& event)
             return DecodeParameterChange(m, n);
         return false;
     }
+    if (isBulkDump(m, n)) {
+        // Most likely a block of the open dump whose model bytes were damaged.
+        dropBlockOfOpenDump();
+        return false;
+    }
     if (!isBulkAcknowledge(m, n) || !m_api)
         return false;
     decrementTransmitedBulkCounter();
@@ -74,14 +84,22 @@ bool MessageDecoder::Process(tagMPEVENT& event)
 
 bool MessageDecoder::DecodeBulk(const unsigned char* m, std::size_t n)
 {
-    if (!m_api || !m_api->getBulkRecieveEnableFlag() || n < kMinBulkLength || !isBulkChecksumCorrect(m, n))
+    if (!m_api || !m_api->getBulkRecieveEnableFlag())
         return false;
-    if (isBulkContents(m, n))
-        return decodeBulkContents(m, n);
+    if (n < kMinBulkLength || !isBulkChecksumCorrect(m, n)) {
+        dropBlockOfOpenDump();
+        return false;
+    }
+    if (isBulkContents(m, n)) {
+        const bool taken = decodeBulkContents(m, n);
+        if (!taken)
+            dropBlockOfOpenDump();
+        return taken;
+    }
     if (isBulkFooter(m, n))
         return decodeBulkFooter(m, n);
     if (isBulkHeader(m, n)) {
-        qDebug("*** Receiving Bulk...");
+        qCDebug(lcDecoder, "*** Receiving Bulk...");
         return decodeBulkHeader(m, n);
     }
     return false;
@@ -91,7 +109,11 @@ bool MessageDecoder::decodeBulkHeader(const unsigned char* m, std::size_t n)
 {
     if (!isBulkHeader(m, n))
         return false;
+    // A header while receiving starts a new dump: the one left open has lost
+    // its footer and never counts.
     m_receiving = true;
+    m_dumpDamaged = false;
+    m_blocksTaken = 0;
     m_targetBank = isNormalBulkHeader(m, n) ? 2 : 3;
     m_targetTemplate = getTemplateNumberFromBulk(m, n);
     return true;
@@ -112,6 +134,8 @@ bool MessageDecoder::decodeBulkContents(const unsigned char* m, std::size_t n)
         ok = setParamToMemoryFromBulk(
                  ParamAddress(m_targetBank, m_targetTemplate, ParamAddress::ControllerVSTiName, -1), m, n)
             && ok;
+        if (ok)
+            m_blocksTaken |= 1u;
         return ok;
     }
     if (isBulkContentsController(m, n, &knob)) {
@@ -122,9 +146,25 @@ bool MessageDecoder::decodeBulkContents(const unsigned char* m, std::size_t n)
         bool ok = true;
         for (int p = ParamAddress::ParamDisplayName; p <= ParamAddress::ParamRemoteTagID; ++p)
             ok = setParamToMemoryFromBulk(ParamAddress(m_targetBank, m_targetTemplate, knob, p), m, n) && ok;
+        if (ok)
+            m_blocksTaken |= 1u << (1 + knob);
         return ok;
     }
     return true;
+}
+
+void MessageDecoder::dropBlockOfOpenDump()
+{
+    if (m_receiving && !m_dumpDamaged) {
+        m_dumpDamaged = true;
+        qCDebug(lcDecoder, "dump of template %d (bank %d) lost a block: it will not count as received",
+                m_targetTemplate, m_targetBank);
+    }
+}
+
+bool MessageDecoder::isOpenDumpWhole() const
+{
+    return m_receiving && !m_dumpDamaged && m_blocksTaken == kAllBlocks;
 }
 
 bool MessageDecoder::setParamToMemoryFromBulk(const ParamAddress& address, const unsigned char* m,
@@ -154,15 +194,22 @@ bool MessageDecoder::decodeBulkFooter(const unsigned char* m, std::size_t n)
 {
     Q_UNUSED(m);
     Q_UNUSED(n);
+    const bool whole = isOpenDumpWhole();
+    if (!whole)
+        qCDebug(lcDecoder, "footer of an incomplete or damaged dump: its request stays outstanding");
     m_receiving = false;
-    decrementTransmitedBulkReqCounter();
+    m_dumpDamaged = false;
+    m_blocksTaken = 0;
+    // The queue resumes either way; only a whole dump answers its request.
+    if (whole)
+        decrementTransmitedBulkReqCounter();
     bool wasEmpty = true;
     const bool ok = m_api && m_api->sendMessage(&wasEmpty);
-    if (m_api && transmitedBulkReqCounter() == 0 && m_api->isBulkReceivePending()) {
+    if (whole && m_api && transmitedBulkReqCounter() == 0 && m_api->isBulkReceivePending()) {
         m_api->setBulkReceivePending(false);
         m_api->emitCompleteBulkReceiveSignal();
     }
-    return ok;
+    return whole && ok;
 }
 
 int MessageDecoder::textWidth(const ParamAddress& address)
@@ -269,50 +316,50 @@ QString MessageDecoder::getStringParamFromMemory(const ParamAddress& address)
 
 void MessageDecoder::incrementTransmitedBulkCounter()
 {
-    QMutexLocker lock(&m_bulkCounterMutex);
+    std::lock_guard lock(m_bulkCounterMutex);
     ++m_transmitedBulk;
 }
 
 void MessageDecoder::decrementTransmitedBulkCounter()
 {
-    QMutexLocker lock(&m_bulkCounterMutex);
+    std::lock_guard lock(m_bulkCounterMutex);
     if (m_transmitedBulk > 0)
         --m_transmitedBulk;
 }
 
 void MessageDecoder::clearTransmitedBulkCounter()
 {
-    QMutexLocker lock(&m_bulkCounterMutex);
+    std::lock_guard lock(m_bulkCounterMutex);
     m_transmitedBulk = 0;
 }
 
 int MessageDecoder::transmitedBulkCounter()
 {
-    QMutexLocker lock(&m_bulkCounterMutex);
+    std::lock_guard lock(m_bulkCounterMutex);
     return m_transmitedBulk;
 }
 
 void MessageDecoder::incrementTransmitedBulkReqCounter()
 {
-    QMutexLocker lock(&m_bulkReqCounterMutex);
+    std::lock_guard lock(m_bulkReqCounterMutex);
     ++m_transmitedBulkReq;
 }
 
 void MessageDecoder::decrementTransmitedBulkReqCounter()
 {
-    QMutexLocker lock(&m_bulkReqCounterMutex);
+    std::lock_guard lock(m_bulkReqCounterMutex);
     if (m_transmitedBulkReq > 0)
         --m_transmitedBulkReq;
 }
 
 void MessageDecoder::clearTransmitedBulkReqCounter()
 {
-    QMutexLocker lock(&m_bulkReqCounterMutex);
+    std::lock_guard lock(m_bulkReqCounterMutex);
     m_transmitedBulkReq = 0;
 }
 
 int MessageDecoder::transmitedBulkReqCounter()
 {
-    QMutexLocker lock(&m_bulkReqCounterMutex);
+    std::lock_guard lock(m_bulkReqCounterMutex);
     return m_transmitedBulkReq;
 }

@@ -4,11 +4,18 @@
 // back, resumes the transmit queue when a dump ends or an acknowledgement
 // comes, counts outstanding dumps and requests and raises the completion
 // signals. Runs on the port's pump thread.
+//
+// A template dump counts as received at its footer only when it arrived
+// whole: its header, the common block and all twelve knob blocks taken, and
+// no block of it dropped on the way (bad checksum, another model, too short).
+// A damaged dump still resumes the transmit queue, but its request stays
+// outstanding, so a receive that depends on it never completes and fails at
+// its time-out instead of passing stale values off as the keyboard's.
 
-#include <QMutex>
 #include <QString>
 
 #include <cstddef>
+#include <mutex>
 
 #include "editor/memory/ComuLink.h"
 #include "editor/memory/ParamAddress.h"
@@ -85,6 +92,8 @@ public:
     int transmitedBulkReqCounter();
 
     bool isReceiving() const { return m_receiving; }
+    // Whether the dump being received has lost a block so far.
+    bool isDumpDamaged() const { return m_receiving && m_dumpDamaged; }
     int targetBank() const { return m_targetBank; }
     int targetTemplate() const { return m_targetTemplate; }
 
@@ -94,12 +103,20 @@ private:
 
     SysExParamChangeAddressTransTable* m_table;
     unsigned char m_modelId[2];
+    // A message of the bulk family that could not be taken while a dump is
+    // open: the dump can no longer count as received.
+    void dropBlockOfOpenDump();
+    bool isOpenDumpWhole() const;
+
     // Touched only by the pump thread.
     bool m_receiving = false;
+    bool m_dumpDamaged = false;
+    // Bit 0: the common block; bit 1 + k: the block of knob k.
+    unsigned m_blocksTaken = 0;
     int m_targetBank = 2;
     int m_targetTemplate = 0;
-    QMutex m_bulkCounterMutex;
+    std::mutex m_bulkCounterMutex;
     int m_transmitedBulk = 0;
-    QMutex m_bulkReqCounterMutex;
+    std::mutex m_bulkReqCounterMutex;
     int m_transmitedBulkReq = 0;
 };

@@ -4,6 +4,10 @@
 
 #include <QSignalSpy>
 
+#include <functional>
+#include <string>
+#include <vector>
+
 #include "editor/memory/RemoteMemAPI.h"
 #include "editor/protocol/MessageDecoder.h"
 #include "editor/protocol/SysExParamChangeAddressTransTable.h"
@@ -76,6 +80,24 @@ protected:
     }
     static Bytes header(unsigned char kind, int t) { return bulkDump(kRx, 0x0E, kind, t, nullptr, 0); }
     static Bytes footer(unsigned char kind, int t) { return bulkDump(kRx, 0x0F, kind, t, nullptr, 0); }
+    // A whole template dump as the keyboard sends it: header, common block,
+    // the blocks of knobs 0 to 11, footer (15 messages).
+    static std::vector<Bytes> wholeDump(unsigned char kind, int t, const std::string& tag)
+    {
+        std::vector<Bytes> d{header(kind, t), block(0x00, (tag + "            ").substr(0, 13) + "Synth       ", {1, 0})};
+        for (int k = 0; k < kKnobCount; ++k) {
+            const std::string name = (tag + " " + std::to_string(k) + "               ").substr(0, 15);
+            d.push_back(block(static_cast<unsigned char>(0x10 + k), "100000401" + name,
+                              {static_cast<unsigned char>(k + 1), 0}));
+        }
+        d.push_back(footer(kind, t));
+        return d;
+    }
+    void feedAll(std::vector<Bytes> messages)
+    {
+        for (Bytes& m : messages)
+            feed(std::move(m));
+    }
     QString text(int b, int t, int c, int p) { return api.getParamQString(ParamAddress(b, t, c, p)); }
     int number(int b, int t, int c, int p) { return api.getParam(ParamAddress(b, t, c, p)).getCurrentValue(); }
 
@@ -223,28 +245,111 @@ TEST_F(MessageDecoderTest, StoreReportCopiesTheCurrentBankWithoutSending)
     EXPECT_EQ(encoder.stores, 0);
 }
 
-TEST_F(MessageDecoderTest, FootersCountDownRequestsAndCompleteOnce)
+TEST_F(MessageDecoderTest, WholeDumpsCountDownRequestsAndCompleteOnce)
 {
     QSignalSpy received(&api, &RemoteMemAPI::completeBulkReceive);
     decoder.incrementTransmitedBulkReqCounter();
     api.setBulkReceivePending(true);
-    feed(footer(0x60, 0));
+    feedAll(wholeDump(0x60, 0, "One"));
     EXPECT_EQ(decoder.transmitedBulkReqCounter(), 0);
     EXPECT_FALSE(api.isBulkReceivePending());
     EXPECT_EQ(received.count(), 1);
     EXPECT_EQ(encoder.sends, 1) << "a footer resumes the transmit queue";
-    feed(footer(0x60, 1));
+    feedAll(wholeDump(0x60, 1, "Two"));
     EXPECT_EQ(decoder.transmitedBulkReqCounter(), 0);
     EXPECT_EQ(received.count(), 1);
 
-    // Two outstanding requests: only the second footer completes.
+    // Two outstanding requests: only the second dump completes.
     decoder.incrementTransmitedBulkReqCounter();
     decoder.incrementTransmitedBulkReqCounter();
     api.setBulkReceivePending(true);
-    feed(footer(0x6F, 0));
+    feedAll(wholeDump(0x6F, 0, "Three"));
+    EXPECT_EQ(decoder.transmitedBulkReqCounter(), 1);
     EXPECT_EQ(received.count(), 1);
-    feed(footer(0x6F, 1));
+    feedAll(wholeDump(0x6F, 1, "Four"));
     EXPECT_EQ(received.count(), 2);
+    EXPECT_EQ(text(3, 1, 13, -1), "Four");
+    EXPECT_EQ(text(3, 1, 11, 0), "Four 11");
+    EXPECT_EQ(number(3, 1, 11, 1), 12);
+}
+
+// A dump that lost any block on the way must not pass for the keyboard's
+// data: its footer resumes the queue but answers no request, so the receive
+// does not complete. The same dump sent again intact completes it.
+TEST_F(MessageDecoderTest, DamagedDumpIsNotCountedAsReceived)
+{
+    constexpr int kCommon = 1, kKnob5 = 7;
+    using Damage = std::function<void(std::vector<Bytes>&)>;
+    const Bytes tooShort{0x43, 0x00, 0x7F, 0x19, 0x00, 0x1A, 0x01, 0x15, 0xF7};
+    struct Case {
+        const char* name;
+        Damage damage;
+        bool knob5Kept;       // the damaged dump left knob 5 as it was
+        const char* nameAfter; // template name after the damaged dump
+    } const cases[] = {
+        {"bad checksum in a knob block", [](auto& d) { d[kKnob5][d[kKnob5].size() - 2] ^= 0x01; }, true, "Damaged"},
+        {"knob block of another model", [](auto& d) { d[kKnob5][3] = 0x17; }, true, "Damaged"},
+        {"knob block cut to a few bytes", [&](auto& d) { d[kKnob5] = tooShort; }, true, "Damaged"},
+        {"knob block shorter than its layout",
+         [](auto& d) { d[kKnob5] = bulkDump(kRx, 0x01, 0x15, 0x00, d[kKnob5].data() + 9, 20); }, true, "Damaged"},
+        {"knob block missing", [](auto& d) { d.erase(d.begin() + kKnob5); }, true, "Damaged"},
+        {"common block missing", [](auto& d) { d.erase(d.begin() + kCommon); }, false, "Before"},
+        {"header damaged", [](auto& d) { d[0][d[0].size() - 2] ^= 0x01; }, true, "Before"},
+        {"header missing", [](auto& d) { d.erase(d.begin()); }, true, "Before"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(api.setParam(ParamAddress(2, 5, 13, -1), QString("Before")));
+        ASSERT_TRUE(api.setParam(ParamAddress(2, 5, 5, 0), QString("Old knob")));
+        ASSERT_TRUE(api.setParam(ParamAddress(2, 5, 5, 1), 99L));
+        decoder.clearTransmitedBulkReqCounter();
+        decoder.incrementTransmitedBulkReqCounter();
+        api.setBulkReceivePending(true);
+        QSignalSpy received(&api, &RemoteMemAPI::completeBulkReceive);
+        const int sendsBefore = encoder.sends;
+
+        std::vector<Bytes> damaged = wholeDump(0x60, 5, "Damaged");
+        c.damage(damaged);
+        feedAll(damaged);
+        EXPECT_EQ(received.count(), 0);
+        EXPECT_EQ(decoder.transmitedBulkReqCounter(), 1) << "the request stays outstanding";
+        EXPECT_TRUE(api.isBulkReceivePending());
+        EXPECT_FALSE(decoder.isReceiving());
+        EXPECT_EQ(encoder.sends, sendsBefore + 1) << "the queue still resumes at the footer";
+        EXPECT_EQ(text(2, 5, 13, -1), c.nameAfter);
+        if (c.knob5Kept) {
+            EXPECT_EQ(text(2, 5, 5, 0), "Old knob");
+            EXPECT_EQ(number(2, 5, 5, 1), 99);
+        }
+
+        feedAll(wholeDump(0x60, 5, "Intact"));
+        EXPECT_EQ(received.count(), 1);
+        EXPECT_EQ(decoder.transmitedBulkReqCounter(), 0);
+        EXPECT_FALSE(api.isBulkReceivePending());
+        EXPECT_EQ(text(2, 5, 13, -1), "Intact");
+        EXPECT_EQ(text(2, 5, 5, 0), "Intact 5");
+        EXPECT_EQ(number(2, 5, 5, 1), 6);
+    }
+}
+
+TEST_F(MessageDecoderTest, FooterWithoutItsDumpAnswersNoRequest)
+{
+    QSignalSpy received(&api, &RemoteMemAPI::completeBulkReceive);
+    decoder.incrementTransmitedBulkReqCounter();
+    api.setBulkReceivePending(true);
+    EXPECT_FALSE(feed(footer(0x60, 0)));
+    EXPECT_EQ(decoder.transmitedBulkReqCounter(), 1);
+    EXPECT_EQ(received.count(), 0);
+
+    // A dump whose footer was lost does not count once the next header
+    // comes; the next whole dump still does.
+    decoder.incrementTransmitedBulkReqCounter();
+    std::vector<Bytes> first = wholeDump(0x60, 0, "Lost");
+    first.pop_back();
+    feedAll(first);
+    feedAll(wholeDump(0x60, 1, "Kept"));
+    EXPECT_EQ(decoder.transmitedBulkReqCounter(), 1);
+    EXPECT_EQ(received.count(), 0);
 }
 
 TEST_F(MessageDecoderTest, AcknowledgementsResumeAndCompleteTransmit)
