@@ -72,6 +72,13 @@ public:
         std::lock_guard lock(m_mutex);
         m_autoAck = autoAck;
     }
+    // The next dump of template t of this kind goes out with the checksum
+    // of knob's block damaged; later dumps are whole again.
+    void damageNextDump(unsigned char kind, int t, int knob)
+    {
+        std::lock_guard lock(m_mutex);
+        m_damage = Damage{kind, t, knob};
+    }
     bool ackHeld()
     {
         {
@@ -118,8 +125,13 @@ private:
             knob.insert(knob.end(), name.begin(), name.end());
             knob.push_back(static_cast<unsigned char>(ccOf(kind, t, k)));
             knob.push_back(static_cast<unsigned char>(k & 1));
-            sendToEditor(bulkDump(rx, kAddrParam, static_cast<unsigned char>(kMidKnobBase + k), 0, knob.data(),
-                                  kKnobBlockDataBytes));
+            Bytes block = bulkDump(rx, kAddrParam, static_cast<unsigned char>(kMidKnobBase + k), 0, knob.data(),
+                                   kKnobBlockDataBytes);
+            if (m_damage.kind == kind && m_damage.templ == t && m_damage.knob == k) {
+                block[block.size() - 2] ^= 0x01;
+                m_damage = Damage{};
+            }
+            sendToEditor(block);
         }
         sendToEditor(bulkDump(rx, kAddrBulkFooter, kind, static_cast<unsigned char>(t), nullptr, 0));
     }
@@ -164,6 +176,12 @@ private:
     std::vector<Bytes> m_received;
     bool m_answer = true;
     bool m_echoSelects = true;
+    struct Damage {
+        unsigned char kind = 0;
+        int templ = -1;
+        int knob = -1;
+    };
+    Damage m_damage;
     bool m_dumpOpen = false;
     bool m_autoAck = true;
     int m_heldAcks = 0;

@@ -157,6 +157,36 @@ TEST_F(LinkEndToEndTest, WholeKeyboardIsReceivedIntoBanksTwoAndThree)
     EXPECT_EQ(provider->encoder()->queuedGroupCount(), 0);
 }
 
+TEST_F(LinkEndToEndTest, ReceiveWithADamagedBlockDoesNotComplete)
+{
+    api->setParam(ParamAddress(2, 17, 5, 0), QString("Before"));
+    keyboard->damageNextDump(0x60, 17, 5);
+    api->setBulkReceivePending(true);
+    ASSERT_TRUE(api->sendHardWareDataReq(true));
+    // The keyboard answers every request, and a report sent after the last
+    // dump arrives behind it on the same port.
+    ASSERT_TRUE(waitUntil([&] { return keyboard->received().size() == 102u; }, 20000));
+    ASSERT_TRUE(waitUntil([&] { return text(3, 49, 11, 0) == "Knob 11"; }, 20000));
+    keyboard->sendToEditor({0xF0, 0x43, 0x10, 0x7F, 0x19, 0x01, 0x20, 0x00, 0x21, 0xF7});
+    ASSERT_TRUE(waitUntil([&] { return number(0, 52, -1, -1) == 0x21; }));
+    QCoreApplication::processEvents();
+
+    EXPECT_EQ(bulkReceived, 0);
+    EXPECT_TRUE(api->isBulkReceivePending());
+    EXPECT_EQ(provider->decoder()->transmitedBulkReqCounter(), 1) << "the damaged dump answers no request";
+    EXPECT_EQ(text(2, 17, 5, 0), "Before");
+    EXPECT_EQ(text(2, 17, 4, 0), "Knob 4");
+
+    // What a failed run does, then the same receive again, intact this time.
+    api->clearTransmitedBulkReqCounter();
+    api->clearTransmitQueue();
+    ASSERT_TRUE(api->sendHardWareDataReq(true));
+    ASSERT_TRUE(waitUntil([&] { return bulkReceived == 1; }, 20000));
+    EXPECT_EQ(text(2, 17, 5, 0), "Knob 5");
+    EXPECT_EQ(provider->decoder()->transmitedBulkReqCounter(), 0);
+    EXPECT_FALSE(api->isBulkReceivePending());
+}
+
 TEST_F(LinkEndToEndTest, WholeBankIsSentOneDumpPerAcknowledgement)
 {
     for (int t = 0; t < 50; ++t)
