@@ -348,9 +348,14 @@ TEST_F(KeyboardSyncRun, OnLineEditsReachTheKeyboardAndItsActionsReachTheEditor)
     ASSERT_TRUE(api->setParam(ParamAddress(0, 23, 5, 1), 99L));
     ASSERT_TRUE(api->setParam(ParamAddress(0, 23, 0, 0), QStringLiteral("Cutoff")));
     ASSERT_TRUE(api->setParam(ParamAddress(0, 23, 11, 3), QStringLiteral("100001069")));
+    // The report comes on the MIDI thread and may come before any wait
+    // starts: count it on this thread from the start.
+    int reports = 0;
+    QObject receiver;
+    QObject::connect(api.get(), &RemoteMemAPI::notifiedCurrentTemplateNumber, &receiver, [&] { ++reports; },
+                     Qt::QueuedConnection);
     ASSERT_TRUE(api->setParam(ParamAddress(0, 52, -1, -1), 8L));
-    QSignalSpy notified(api.get(), &RemoteMemAPI::notifiedCurrentTemplateNumber);
-    ASSERT_TRUE(notified.wait(5000)) << "the keyboard confirms the selection";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return reports == 1; }, 5000)) << "the keyboard confirms the selection";
     ASSERT_TRUE(runner->waitUntilIdle());
     EXPECT_EQ(keyboard.editBuffer(23).ccNumber(5), 99);
     EXPECT_EQ(keyboard.editBuffer(23).displayName(0), "Cutoff");
@@ -359,10 +364,13 @@ TEST_F(KeyboardSyncRun, OnLineEditsReachTheKeyboardAndItsActionsReachTheEditor)
     EXPECT_TRUE(api->pendingTemplateSelects().isEmpty()) << "the echo was consumed";
 
     // Keyboard -> editor: the musician picks template 41 on the keyboard.
-    QSignalSpy picked(api.get(), &RemoteMemAPI::notifiedCurrentTemplateNumber);
     runner->post(keyboard.userSelectTemplate(40));
-    ASSERT_TRUE(picked.wait(5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return reports == 2; }, 5000));
     EXPECT_EQ(number(0, 52, -1, -1), 40);
+
+    // ... turns knob B2's CC there ...
+    runner->post(keyboard.userEditKnob(5, "cc", "42"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return number(0, 40, 5, 1) == 42; }, 5000));
 
     // ... and stores on the keyboard: the editor backup follows.
     runner->post(keyboard.userStore());
