@@ -36,7 +36,7 @@ cleanup() {
   fi
   if [ $status -ne 0 ] && [ -f "$work/simulator.log" ]; then
     echo "run: the simulator's last messages:" >&2
-    grep -v 'active sensing' "$work/simulator.log" | tail -n 20 >&2 || true
+    tail -n 20 "$work/simulator.log" >&2 || true
   fi
   rm -rf "$work"
   exit $status
@@ -71,20 +71,25 @@ load=()
 "$build/sim/zeno-keyboard-sim" --backend jack --name "$keyboard" "${load[@]}" \
   --log "$work/simulator.log" 2>"$work/simulator.err" &
 sim_pid=$!
+# The keyboard is ready once the editor's side lists it.
+remote=$build/remote/zeno-remote
+ready=""
 for _ in $(seq 1 100); do
-  grep -q "keyboard ready" "$work/simulator.err" 2>/dev/null && break
+  if "$remote" ports --backend jack 2>/dev/null | cut -f2 | grep -qxF "$keyboard"; then ready=1; break; fi
   kill -0 "$sim_pid" 2>/dev/null || break
-  sleep 0.1
+  sleep 0.2
 done
-if ! grep -q "keyboard ready" "$work/simulator.err" 2>/dev/null; then
+if [ -z "$ready" ]; then
   echo "run: the simulator did not start:" >&2
   cat "$work/simulator.err" >&2
   exit 1
 fi
 sed 's/^/run: /' "$work/simulator.err"
+echo "run: keyboards on JACK:"
+"$remote" ports --backend jack | sed 's/^/run:   /'
 
 mkdir -p "$(dirname "$backup")"
 echo "run: backing up \"$keyboard\" to $backup"
-"$build/remote/zeno-remote" --backend jack --keyboard "$keyboard" backup "$backup"
+"$remote" backup --backend jack --port "$keyboard" "$backup"
 echo
-"$build/remote/zeno-remote" show "$backup"
+"$remote" show "$backup"

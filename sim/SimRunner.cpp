@@ -41,6 +41,7 @@ void SimRunner::stop()
 void SimRunner::deliver(int port, const std::uint8_t* bytes, std::size_t length)
 {
     if (port < 1 || port > kPortCount || bytes == nullptr || length == 0) return;
+    m_bytesIn += static_cast<long long>(length);
     std::vector<SimOutput> answers;
     Clock::time_point arrived{};
     {
@@ -100,6 +101,7 @@ bool SimRunner::transmit(const SimOutput& output)
         std::this_thread::sleep_until(m_outFree);
     }
     const bool sent = m_wire.send(output.port, output.bytes);
+    if (sent) m_bytesOut += static_cast<long long>(output.bytes.size());
     if (sent && m_wireLog && !output.bytes.empty() && output.bytes.front() == kSysExStart) {
         m_wireLog("out " + hexBytes(output.bytes.data(), output.bytes.size()));
     }

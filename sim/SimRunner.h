@@ -57,6 +57,9 @@ public:
     bool waitUntilIdle(int timeoutMs = 5000);
     int sendFailures() const { return m_sendFailures.load(); }
     long messagesSent() const { return m_sent.load(); }
+    // Bytes carried so far towards the keyboard and from it.
+    long long bytesReceived() const { return m_bytesIn.load(); }
+    long long bytesSent() const { return m_bytesOut.load(); }
 
 private:
     using Clock = std::chrono::steady_clock;
@@ -89,6 +92,8 @@ private:
     std::thread m_thread;
     std::atomic<int> m_sendFailures{0};
     std::atomic<long> m_sent{0};
+    std::atomic<long long> m_bytesIn{0};
+    std::atomic<long long> m_bytesOut{0};
     int m_wireRate = 0;
     std::function<void(const std::string&)> m_wireLog;
     Clock::time_point m_outFree{}; // when the outgoing cable is free (run thread only)
