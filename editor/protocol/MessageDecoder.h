@@ -92,8 +92,6 @@ public:
     int transmitedBulkReqCounter();
 
     bool isReceiving() const { return m_receiving; }
-    // Whether the dump being received has lost a block so far.
-    bool isDumpDamaged() const { return m_receiving && m_dumpDamaged; }
     int targetBank() const { return m_targetBank; }
     int targetTemplate() const { return m_targetTemplate; }
 
@@ -101,13 +99,13 @@ private:
     // Full width of a text value as the keyboard keeps it.
     static int textWidth(const ParamAddress& address);
 
-    SysExParamChangeAddressTransTable* m_table;
-    unsigned char m_modelId[2];
     // A message of the bulk family that could not be taken while a dump is
     // open: the dump can no longer count as received.
     void dropBlockOfOpenDump();
     bool isOpenDumpWhole() const;
 
+    SysExParamChangeAddressTransTable* m_table;
+    unsigned char m_modelId[2];
     // Touched only by the pump thread.
     bool m_receiving = false;
     bool m_dumpDamaged = false;
