@@ -335,6 +335,7 @@ TEST_F(RemoteCommands, BackupUnderEachFaultLeavesNoFileAndARetrySucceeds)
         SimFaults faults;
     } cases[] = {
         {"drop-every", fault(&SimFaults::ignoreEvery, 5)},
+        {"corrupt-every", fault(&SimFaults::corruptChecksumEvery, 100)},
         {"delay-ms", fault(&SimFaults::replyDelayMs, 4000)},
         {"silent-after", fault(&SimFaults::silentAfter, 20)},
     };

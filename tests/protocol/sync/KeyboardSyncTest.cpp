@@ -212,6 +212,7 @@ TEST_F(KeyboardSyncRun, FaultsEndTheRunCleanlyAndARetrySucceeds)
     };
     const Case cases[] = {
         {"drop-every 7", fault(&SimFaults::ignoreEvery, 7)},
+        {"corrupt-every 40", fault(&SimFaults::corruptChecksumEvery, 40)},
         {"delay beyond the time-out", fault(&SimFaults::replyDelayMs, 5000)},
         {"silent-after 30", fault(&SimFaults::silentAfter, 30)},
     };
@@ -378,11 +379,9 @@ TEST_F(KeyboardSyncRun, OnLineEditsReachTheKeyboardAndItsActionsReachTheEditor)
     EXPECT_EQ(keyboard.stored(23).ccNumber(5), 99);
 }
 
-// A block whose checksum is wrong is dropped by the decoder while its footer
-// still completes the dump, so the run reports success and the editor keeps
-// the template's previous values: a backup would silently hold stale data.
-// Enable once a damaged dump no longer counts as received.
-TEST_F(KeyboardSyncRun, DISABLED_DamagedDumpIsNotTakenAsReceived)
+// A block whose checksum is wrong is dropped by the decoder; its footer must
+// not complete the dump, or a backup would silently hold stale data.
+TEST_F(KeyboardSyncRun, DamagedDumpIsNotTakenAsReceived)
 {
     SimFaults faults;
     faults.corruptChecksumEvery = 1000; // one knob block of the 67th dump
@@ -393,5 +392,7 @@ TEST_F(KeyboardSyncRun, DISABLED_DamagedDumpIsNotTakenAsReceived)
     QSignalSpy finished(sync.get(), &KeyboardSync::finished);
     ASSERT_TRUE(sync->start(false, true));
     ASSERT_TRUE(finished.wait(10000));
-    if (finished.first().first().toBool()) expectBankMatches(0, false);
+    EXPECT_FALSE(finished.first().first().toBool());
+    EXPECT_EQ(sync->failure(), KeyboardSync::Failure::ReceiveTimedOut);
+    EXPECT_FALSE(api->isONLINE());
 }
