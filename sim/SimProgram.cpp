@@ -4,6 +4,10 @@
 #include "sim/SimBankFile.h"
 #include "sim/SimConsole.h"
 
+#include "editor/midi/KeyboardPortSets.h"
+
+#include <QRegularExpression>
+
 #include <poll.h>
 #include <unistd.h>
 
@@ -233,6 +237,13 @@ int runSimulator(const SimProgramOptions& options, const std::atomic<bool>& stop
         return finish(1);
     }
     status("keyboard ready: " + ports->where() + "; faults: " + describeFaults(options.faults));
+    // The editor and zeno-remote only take port sets whose name says they
+    // are a keyboard of the series; tell the user before they wonder.
+    static const QRegularExpression keyboardName{QString::fromLatin1(KeyboardPortSet::PortNameFilter)};
+    if (!keyboardName.match(QString::fromStdString(options.name)).hasMatch()) {
+        problem("note: the editor will not recognise \"" + options.name +
+                "\" as a keyboard; use a name containing \"Velmor Zeno Series\"");
+    }
 
     auto save = [&](const char* why) {
         if (options.savePath.empty()) return true;
