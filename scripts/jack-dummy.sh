@@ -35,9 +35,11 @@ start)
   # Detached from the test's process group and output, so that the test
   # runner neither waits for it nor ends it.
   # Synchronous mode: a client that is late makes the cycle late instead of
-  # letting the server replay its previous output; the period is long enough
-  # for busy or instrumented test machines.
-  setsid jackd --no-realtime -S -t 2000 -d dummy -r 48000 -p 1024 </dev/null >"$log" 2>&1 &
+  # letting the server replay its previous output; the generous client
+  # timeout covers busy or instrumented test machines. The dummy driver
+  # cycles every 256 frames at 48 kHz and waits exactly that long (5333 us)
+  # between cycles, so MIDI crosses the server in about 5 ms instead of 21.
+  setsid jackd --no-realtime -S -t 2000 -d dummy -r 48000 -p 256 -w 5333 </dev/null >"$log" 2>&1 &
   pid=$!
   echo "$pid" >"$state"
   for _ in $(seq 1 100); do

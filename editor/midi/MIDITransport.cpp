@@ -39,7 +39,7 @@ bool TMIDITransport::startPusherThread()
 {
     stopPusherThread();
     m_pusher = new TMIDIEventPushThread(this);
-    m_pusher->start(QThread::TimeCriticalPriority);
+    m_pusher->start();
     return true;
 }
 

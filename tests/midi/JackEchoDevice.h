@@ -17,7 +17,9 @@ class JackEchoDevice {
 public:
     static constexpr int kPorts = 5;
 
-    bool open(const char* clientName, const QString& prettyDevice)
+    // namesFirst: name the client and ports before activating, as a device
+    // bridge that sets everything up first does.
+    bool open(const char* clientName, const QString& prettyDevice, bool namesFirst = false)
     {
         jack_status_t status {};
         m_client = jack_client_open(clientName, JackNoStartServer, &status);
@@ -37,9 +39,11 @@ public:
         clearProperties();
         jack_set_process_callback(m_client, &JackEchoDevice::process, this);
         jack_on_shutdown(m_client, [](void* arg) { static_cast<JackEchoDevice*>(arg)->m_alive = false; }, this);
+        if (namesFirst && !prettyDevice.isEmpty())
+            m_pretty = setPrettyNames(prettyDevice);
         if (jack_activate(m_client) != 0)
             return false;
-        if (!prettyDevice.isEmpty())
+        if (!namesFirst && !prettyDevice.isEmpty())
             m_pretty = setPrettyNames(prettyDevice);
         return true;
     }

@@ -46,15 +46,15 @@ int TJackMIDIPortAccessor::getNumPorts(int io) const
             s_client = JackMIDIService::open();
     }
     const std::shared_ptr<JackMIDIService> service = client();
-    m_snapshot[io] = service ? service->ports(io) : QStringList();
-    if (service)
-        service->rememberPorts(io, m_snapshot[io]);
+    // Numbers of ports that are absent now stay unused: their entries are
+    // empty and the update leaves them out.
+    m_snapshot[io] = JackPortNumbers::instance().update(io, service ? service->ports(io) : QStringList());
     return int(m_snapshot[io].size());
 }
 
 QString TJackMIDIPortAccessor::identifierForIndex(int io, int index) const
 {
-    if (io < 0 || io > 1 || index < 0 || index >= m_snapshot[io].size())
+    if (io < 0 || io > 1 || index < 0 || index >= m_snapshot[io].size() || m_snapshot[io].at(index).isEmpty())
         return {};
     const std::shared_ptr<JackMIDIService> service = client();
     QString device;

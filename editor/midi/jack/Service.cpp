@@ -5,6 +5,8 @@
 #include <jack/midiport.h>
 #include <jack/uuid.h>
 
+#include <QSet>
+
 #include <algorithm>
 #include <chrono>
 #include <cstring>
@@ -141,12 +143,113 @@ std::shared_ptr<JackMIDIService> JackMIDIService::open(const char* clientName)
     std::shared_ptr<JackMIDIService> service(new JackMIDIService);
     service->m_client = client;
     service->m_name = QString::fromUtf8(jack_get_client_name(client));
-    jack_set_process_callback(client, &JackMIDIService::process, service.get());
-    jack_on_shutdown(client, &JackMIDIService::shutdown, service.get());
+    JackMIDIService* self = service.get();
+    jack_set_process_callback(client, &JackMIDIService::process, self);
+    jack_on_shutdown(client, &JackMIDIService::shutdown, self);
+    jack_set_port_registration_callback(
+        client, [](jack_port_id_t id, int registered, void* arg) {
+            static_cast<JackMIDIService*>(arg)->onPortRegistered(id, registered != 0);
+        },
+        self);
+    jack_set_client_registration_callback(
+        client, [](const char* name, int registered, void* arg) {
+            static_cast<JackMIDIService*>(arg)->onClientRegistered(name, registered != 0);
+        },
+        self);
+    jack_set_property_change_callback(
+        client, [](jack_uuid_t subject, const char* key, jack_property_change_t change, void* arg) {
+            static_cast<JackMIDIService*>(arg)->onPropertyChanged(subject, key, change == PropertyDeleted);
+        },
+        self);
+    // Whatever the store holds for our client's identity belongs to an
+    // earlier owner of it: other programs must not see this editor under a
+    // keyboard's name.
+    if (char* uuidText = jack_get_uuid_for_client_name(client, jack_get_client_name(client))) {
+        jack_uuid_t uuid {};
+        if (jack_uuid_parse(uuidText, &uuid) == 0)
+            service->clearOwnNames(uuid);
+        jack_free(uuidText);
+    }
+    service->takeNamesSnapshot();
     if (jack_activate(client) != 0)
         return nullptr; // the destructor closes the client
     service->m_alive = true;
     return service;
+}
+
+void JackMIDIService::takeNamesSnapshot()
+{
+    jack_description_t* all = nullptr;
+    const int count = jack_get_all_properties(&all);
+    std::lock_guard names(m_namesMutex);
+    for (int i = 0; i < count && all; ++i) {
+        for (uint32_t k = 0; k < all[i].property_cnt; ++k) {
+            const jack_property_t& property = all[i].properties[k];
+            if (property.key && property.data && std::strcmp(property.key, JACK_METADATA_PRETTY_NAME) == 0)
+                m_names.emplace(all[i].subject, Announced {QString::fromUtf8(property.data), 0});
+        }
+        jack_free_description(&all[i], 0);
+    }
+    if (all)
+        jack_free(all);
+}
+
+void JackMIDIService::onPortRegistered(uint32_t portId, bool registered)
+{
+    // Local lookups only: no server call may run on this thread.
+    jack_port_t* port = m_client ? jack_port_by_id(m_client, portId) : nullptr;
+    if (!port)
+        return;
+    const jack_uuid_t uuid = jack_port_uuid(port);
+    std::lock_guard names(m_namesMutex);
+    ++m_notifications;
+    m_names.erase(uuid);
+    (void)registered; // a new port starts unnamed; a gone one has no name
+}
+
+void JackMIDIService::onClientRegistered(const char* name, bool registered)
+{
+    if (!name)
+        return;
+    std::lock_guard names(m_namesMutex);
+    const uint64_t now = ++m_notifications;
+    if (registered)
+        m_clientsSince.insert(QString::fromUtf8(name), now);
+    else
+        m_clientsSince.insert(QString::fromUtf8(name), UINT64_MAX); // gone: no name counts
+}
+
+void JackMIDIService::onPropertyChanged(uint64_t subject, const char* key, bool deleted)
+{
+    // A deletion without a key removes every property of the subject.
+    const bool prettyKey = !key || !*key || std::strcmp(key, JACK_METADATA_PRETTY_NAME) == 0;
+    if (!prettyKey)
+        return;
+    // The store is read directly (no server call), so this is safe here.
+    const QString value = deleted ? QString() : prettyName(subject);
+    std::lock_guard names(m_namesMutex);
+    const uint64_t now = ++m_notifications;
+    if (value.isEmpty())
+        m_names.erase(subject);
+    else
+        m_names[subject] = Announced {value, now};
+}
+
+QString JackMIDIService::announcedName(uint64_t subject, uint64_t notBefore) const
+{
+    std::lock_guard names(m_namesMutex);
+    auto it = m_names.find(subject);
+    if (it == m_names.end() || (notBefore > 0 && it->second.seen <= notBefore))
+        return {};
+    return it->second.name;
+}
+
+void JackMIDIService::clearOwnNames(uint64_t subject)
+{
+    if (m_client)
+        jack_remove_properties(m_client, subject);
+    std::lock_guard names(m_namesMutex);
+    m_names.erase(subject);
 }
 
 bool JackMIDIService::serverAnswers()
@@ -207,6 +310,10 @@ int JackMIDIService::process(uint32_t frames, void* arg)
             continue;
         void* buffer = jack_port_get_buffer(slot->port, frames);
         jack_midi_clear_buffer(buffer);
+        // Until the server routes the port (or after the destination went),
+        // pieces wait in the ring instead of going nowhere.
+        if (!jack_port_connected(slot->port))
+            continue;
         for (uint32_t length = slot->ring->peekLength(); length > 0; length = slot->ring->peekLength()) {
             jack_midi_data_t* out = jack_midi_event_reserve(buffer, 0, length);
             if (!out)
@@ -214,6 +321,7 @@ int JackMIDIService::process(uint32_t frames, void* arg)
             slot->ring->pop(out, length);
         }
     }
+    self->m_cycles.fetch_add(1);
     self->m_inProcess.store(0);
     return 0;
 }
@@ -244,27 +352,6 @@ QStringList JackMIDIService::ports(int io) const
     return list;
 }
 
-void JackMIDIService::rememberPorts(int io, const QStringList& list)
-{
-    if (io < 0 || io > 1)
-        return;
-    std::lock_guard lock(m_listMutex);
-    m_numbered[io] = list;
-    m_remembered[io] = true;
-}
-
-QStringList JackMIDIService::numberedPorts(int io) const
-{
-    if (io < 0 || io > 1)
-        return {};
-    {
-        std::lock_guard lock(m_listMutex);
-        if (m_remembered[io])
-            return m_numbered[io];
-    }
-    return ports(io);
-}
-
 bool JackMIDIService::portNames(const QString& fullName, QString* device, QString* endpoint) const
 {
     std::lock_guard lock(m_mutex);
@@ -278,13 +365,18 @@ bool JackMIDIService::portNames(const QString& fullName, QString* device, QStrin
     if (char* uuidText = jack_get_uuid_for_client_name(m_client, client.toUtf8().constData())) {
         jack_uuid_t uuid {};
         if (jack_uuid_parse(uuidText, &uuid) == 0) {
-            const QString pretty = prettyName(uuid);
+            uint64_t since = 0;
+            {
+                std::lock_guard names(m_namesMutex);
+                since = m_clientsSince.value(client, 0);
+            }
+            const QString pretty = announcedName(uuid, since);
             if (!pretty.isEmpty())
                 deviceName = pretty;
         }
         jack_free(uuidText);
     }
-    QString endpointName = prettyName(jack_port_uuid(port));
+    QString endpointName = announcedName(jack_port_uuid(port), 0);
     if (endpointName.isEmpty())
         endpointName = QString::fromUtf8(jack_port_short_name(port));
     if (device)
@@ -304,10 +396,48 @@ int JackMIDIService::registerSlot(std::atomic<Slot*>* table, Slot* slot)
     return -1;
 }
 
+bool JackMIDIService::waitForConnection(jack_port_t* port)
+{
+    // jack_connect returns when the server has taken the connection; the
+    // process cycles route it from the next graph switch on. A server that
+    // runs no cycles within the limit is of no use to us anyway.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (m_alive && !jack_port_connected(port)) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::microseconds(500));
+    }
+    return m_alive;
+}
+
+bool JackMIDIService::waitCycles(uint64_t count)
+{
+    const uint64_t target = m_cycles.load() + count;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while (m_alive && m_cycles.load() < target) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::microseconds(500));
+    }
+    return m_alive;
+}
+
 void JackMIDIService::retire(std::atomic<Slot*>* table, int index)
 {
     if (index < 0 || index >= kMaxSlots)
         return;
+    if (Slot* open = table[index].load(); open && open->ring) {
+        // What was sent goes out first: wait (bounded) until the process
+        // cycles have taken every queued piece, then for two more cycles so
+        // that a destination running before us in the graph reads the last
+        // one too. A destination that went away takes nothing; give up then.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+        while (m_alive && open->ring->peekLength() > 0 && jack_port_connected(open->port)
+               && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::microseconds(500));
+        if (jack_port_connected(open->port))
+            waitCycles(2);
+    }
     Slot* slot = table[index].exchange(nullptr);
     if (!slot)
         return;
@@ -344,7 +474,9 @@ int JackMIDIService::openInput(const QString& source, InputSink* sink)
         delete slot;
         return -1;
     }
-    if (jack_connect(m_client, source.toUtf8().constData(), jack_port_name(port)) != 0) {
+    clearOwnNames(jack_port_uuid(port));
+    if (jack_connect(m_client, source.toUtf8().constData(), jack_port_name(port)) != 0
+        || !waitForConnection(port)) {
         retire(m_inputs, index);
         return -1;
     }
@@ -370,7 +502,9 @@ int JackMIDIService::openOutput(const QString& destination)
         delete slot;
         return -1;
     }
-    if (jack_connect(m_client, jack_port_name(port), destination.toUtf8().constData()) != 0) {
+    clearOwnNames(jack_port_uuid(port));
+    if (jack_connect(m_client, jack_port_name(port), destination.toUtf8().constData()) != 0
+        || !waitForConnection(port)) {
         retire(m_outputs, index);
         return -1;
     }
@@ -401,13 +535,54 @@ bool JackMIDIService::send(int index, const unsigned char* bytes, int length)
     if (!slot)
         return false;
     std::lock_guard lock(slot->sendMutex);
+    if (!jack_port_connected(slot->port))
+        return false; // the destination has gone
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
     while (m_alive) {
         if (slot->ring->push(bytes, uint32_t(length)))
             return true;
-        if (std::chrono::steady_clock::now() > deadline)
+        if (std::chrono::steady_clock::now() > deadline || !jack_port_connected(slot->port))
             return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return false;
+}
+
+JackPortNumbers& JackPortNumbers::instance()
+{
+    static JackPortNumbers numbers;
+    return numbers;
+}
+
+QStringList JackPortNumbers::update(int io, const QStringList& present)
+{
+    if (io < 0 || io > 1)
+        return {};
+    std::lock_guard lock(m_mutex);
+    QStringList& names = m_names[io];
+    QHash<QString, int>& numbers = m_numbers[io];
+    QSet<int> here;
+    for (const QString& name : present) {
+        auto it = numbers.constFind(name);
+        if (it == numbers.cend()) {
+            names.append(name);
+            it = numbers.insert(name, int(names.size()));
+        }
+        here.insert(it.value());
+    }
+    QStringList table;
+    table.reserve(names.size());
+    for (int number = 1; number <= names.size(); ++number)
+        table.append(here.contains(number) ? names.at(number - 1) : QString());
+    return table;
+}
+
+QString JackPortNumbers::nameOf(int io, int number) const
+{
+    if (io < 0 || io > 1)
+        return {};
+    std::lock_guard lock(m_mutex);
+    if (number < 1 || number > m_names[io].size())
+        return {};
+    return m_names[io].at(number - 1);
 }

@@ -18,12 +18,14 @@ bool TJackMIDI::openInput(int port, TMIDIReaderRefConInterface* reader, int /*fi
     if (!m_client || !m_client->alive())
         return false;
     closeInput();
-    const QStringList sources = m_client->numberedPorts(0);
-    if (port < 1 || port > sources.size())
+    // The number means the port it meant in the lists the caller saw; if
+    // that port has gone, the connection fails rather than reaching another.
+    const QString source = JackPortNumbers::instance().nameOf(0, port);
+    if (source.isEmpty())
         return false;
     setReader(reader);
     startPusherThread();
-    m_input = m_client->openInput(sources.at(port - 1), this);
+    m_input = m_client->openInput(source, this);
     if (m_input < 0) {
         closeInput();
         return false;
@@ -45,10 +47,10 @@ bool TJackMIDI::openOutput(int port)
     if (!m_client || !m_client->alive())
         return false;
     closeOutput();
-    const QStringList destinations = m_client->numberedPorts(1);
-    if (port < 1 || port > destinations.size())
+    const QString destination = JackPortNumbers::instance().nameOf(1, port);
+    if (destination.isEmpty())
         return false;
-    m_output = m_client->openOutput(destinations.at(port - 1));
+    m_output = m_client->openOutput(destination);
     return m_output >= 0;
 }
 
