@@ -44,6 +44,19 @@ std::string timeStamp()
     return buffer;
 }
 
+std::string indented(const std::string& text, const std::string& by)
+{
+    std::string out;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const auto eol = text.find('\n', start);
+        const auto end = eol == std::string::npos ? text.size() : eol + 1;
+        out += by + text.substr(start, end - start);
+        start = end;
+    }
+    return out;
+}
+
 } // namespace
 
 std::string simUsage()
@@ -79,9 +92,9 @@ std::string simUsage()
            "  --delay-ms N            answer N milliseconds late\n"
            "  --silent-after N        answer nothing after N messages received\n"
            "  --fault F[,F...]        further faults, may be repeated:\n" +
-           faultHelp() +
+           indented(faultHelp(), "    ") +
            "\n"
-           "Lines typed on standard input play the musician at the keyboard:\n" +
+           "Lines typed on standard input play the musician at the keyboard; " +
            consoleHelp() +
            "\n\nExit status: 0 clean stop, 1 ports or log not opened, 2 bank file not loaded,\n"
            "3 save on exit failed, 64 wrong arguments.\n";
