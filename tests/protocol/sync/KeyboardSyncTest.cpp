@@ -258,13 +258,13 @@ TEST_F(KeyboardSyncRun, FaultsEndTheRunCleanlyAndARetrySucceeds)
 // the connection watcher takes the editor off line within one period.
 TEST_F(KeyboardSyncRun, WatcherDropsTheOnLineStateWhenActiveSensingStops)
 {
-    constexpr int kPeriodMs = 1000;
+    constexpr int kPeriodMs = 1500;
     api = std::make_unique<RemoteMemAPI>();
     api->setRouteProvider(std::make_unique<ComuRouteProvider>(kPeriodMs));
     openRoute();
     ASSERT_TRUE(run(false, false)) << sync->message().toStdString();
     ASSERT_TRUE(api->isONLINE());
-    // Active sensing every 100 ms: ten chances per period to stay on line.
+    // Active sensing every 100 ms: fifteen chances per period to stay on line.
     QTest::qWait(2 * kPeriodMs);
     EXPECT_TRUE(api->isONLINE()) << "active sensing keeps the editor on line";
 
