@@ -281,6 +281,14 @@ int failedRun()
 int runBackup(const Options& options, QTextStream& out, QTextStream& err)
 {
     const QString path = options.args.value(0);
+    // A receive takes a while on a real cable: find out first whether its
+    // result could be kept at all.
+    const QFileInfo target(path);
+    const QFileInfo folder(target.absolutePath());
+    if (!folder.isDir() || !folder.isWritable() || target.isDir()) {
+        err << "zeno-remote: " << path << ": cannot write a bank file there\n";
+        return ExitFile;
+    }
     Session session(options, err);
     if (int code = session.connect()) return code;
     if (!session.synchronise(false, false)) return failedRun();

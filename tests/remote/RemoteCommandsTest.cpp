@@ -151,6 +151,9 @@ TEST_F(RemoteCommands, BadFileIsRefusedBeforeTheKeyboardIsTouched)
         EXPECT_EQ(r.code, remote::ExitFile) << file;
         EXPECT_TRUE(r.err.contains(QLatin1String(file))) << r.err.toStdString();
     }
+    const Result nowhere = remote({"backup", path("no-such-folder/backup.X5R")});
+    EXPECT_EQ(nowhere.code, remote::ExitFile) << nowhere.err.toStdString();
+    EXPECT_TRUE(nowhere.err.contains(QLatin1String("cannot write"))) << nowhere.err.toStdString();
     EXPECT_EQ(keyboard.stats().messagesIn, 0);
     EXPECT_EQ(keyboard.stored(0), sample(0, "S"));
 }
