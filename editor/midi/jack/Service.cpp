@@ -432,7 +432,7 @@ void JackMIDIService::retire(std::atomic<Slot*>* table, int index)
         // that a destination running before us in the graph reads the last
         // one too. A destination that went away takes nothing; give up then.
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-        while (m_alive && open->ring->peekLength() > 0 && jack_port_connected(open->port)
+        while (m_alive && !open->ring->empty() && jack_port_connected(open->port)
                && std::chrono::steady_clock::now() < deadline)
             std::this_thread::sleep_for(std::chrono::microseconds(500));
         if (jack_port_connected(open->port))

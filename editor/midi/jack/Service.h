@@ -83,6 +83,7 @@ private:
         bool push(const unsigned char* bytes, uint32_t length);
         // Length of the next whole piece, 0 when there is none.
         uint32_t peekLength() const;
+        bool empty() const { return m_head.load(std::memory_order_acquire) == m_tail.load(std::memory_order_acquire); }
         void pop(unsigned char* out, uint32_t length);
         size_t space() const;
 
