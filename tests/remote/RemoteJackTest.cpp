@@ -85,8 +85,18 @@ Outcome remoteProcess(const QStringList& args)
     return o;
 }
 
+bool waitUntilListed(const QStringList& names, int timeoutMs = 20000);
+
+// A command for one keyboard, once "ports" lists it: whatever else comes and
+// goes on the shared server meanwhile, the command never races the names.
 Outcome remoteCommand(const QString& keyboard, const QString& command, QStringList args)
 {
+    if (!waitUntilListed({keyboard})) {
+        Outcome o;
+        o.err = QStringLiteral("\"%1\" is not listed by zeno-remote ports: %2")
+                    .arg(keyboard, remoteProcess({"ports", "--backend", "jack"}).out);
+        return o;
+    }
     return remoteProcess(QStringList{command, "--backend", "jack", "--port", keyboard} + args);
 }
 
@@ -104,7 +114,7 @@ QStringList listedKeyboards()
 // A keyboard's ports and their names reach other JACK clients a little
 // after the simulator made them: wait until "ports" shows it, so no command
 // of a test ever races the keyboard's arrival.
-bool waitUntilListed(const QStringList& names, int timeoutMs = 20000)
+bool waitUntilListed(const QStringList& names, int timeoutMs)
 {
     QElapsedTimer clock;
     clock.start();
