@@ -193,4 +193,53 @@ void BM_LatencyJack(benchmark::State& state)
 }
 BENCHMARK(BM_LatencyJack)->Iterations(500)->UseRealTime();
 
+// A short-lived route: open an output, send one message, close it at once.
+// Opening waits until the server routes the port and closing until the
+// message is out, so each round costs a few server cycles; the echo proves
+// every message arrived.
+void BM_JackOpenSendClose(benchmark::State& state)
+{
+    if (!JackMIDIService::serverAnswers()) {
+        state.SkipWithError("no JACK server answers (scripts/jack-dummy.sh start <state>)");
+        return;
+    }
+    ZenoMIDI::selectBackend(ZenoMIDI::Backend::Jack);
+    JackEchoDevice echo;
+    if (!echo.open("zeno-bench-route", QString())) {
+        state.SkipWithError("cannot open the echo client");
+        return;
+    }
+    std::unique_ptr<TUniMIDIPortAccessor> accessor(MIDIPortAccessor());
+    int in = 0;
+    int out = 0;
+    for (const QString& e : accessor->getInputPortList())
+        if (e.endsWith(";zeno-bench-route capture_5"))
+            in = e.section(';', 0, 0).toInt();
+    for (const QString& e : accessor->getOutputPortList())
+        if (e.endsWith(";zeno-bench-route playback_5"))
+            out = e.section(';', 0, 0).toInt();
+    LatencyReader reader;
+    std::unique_ptr<TMIDITransport> input(MIDITransportInstance());
+    if (!input->openInput(in, &reader, 0)) {
+        state.SkipWithError("cannot open the JACK input");
+        return;
+    }
+    unsigned char request[5] = {0x43, 0x20, 0x7F, 0x00, 0xF7};
+    uint64_t sent = 0;
+    for (auto _ : state) {
+        std::unique_ptr<TMIDITransport> output(MIDITransportInstance());
+        if (!output->openOutput(out) || !output->outputData(5, request, 0xF0)) {
+            state.SkipWithError("cannot open or send");
+            break;
+        }
+        output.reset();
+        if (!reader.waitFor(++sent)) {
+            state.SkipWithError("message lost");
+            break;
+        }
+    }
+    input->closeInput();
+}
+BENCHMARK(BM_JackOpenSendClose)->Iterations(50)->UseRealTime()->Unit(benchmark::kMillisecond);
+
 } // namespace
