@@ -100,13 +100,60 @@ bool JackKeyboardPorts::open(const std::string& name, SimRunner& runner, std::st
     m_alive = true;
     m_name = name;
     m_clientName = jack_get_client_name(client);
+    m_namesStop = false;
+    m_namesKeeper = std::thread([this] { keepNames(); });
     return true;
+}
+
+bool JackKeyboardPorts::namesIntact() const
+{
+    auto has = [](jack_uuid_t subject, const std::string& expected) {
+        char* value = nullptr;
+        char* type = nullptr;
+        const bool same = jack_get_property(subject, JACK_METADATA_PRETTY_NAME, &value, &type) == 0 && value &&
+                          expected == value;
+        if (value) jack_free(value);
+        if (type) jack_free(type);
+        return same;
+    };
+    if (!has(m_clientUuid, m_name)) return false;
+    for (int i = 0; i < kPortCount; ++i) {
+        const std::string pretty = "Port" + std::to_string(i + 1);
+        if (!has(jack_port_uuid(m_out[i]), pretty) || !has(jack_port_uuid(m_in[i]), pretty)) return false;
+    }
+    return true;
+}
+
+// JACK keeps names in one store shared by every server of the user, keyed by
+// identifiers that each server counts from the same start; a client of
+// another server can therefore remove our names without ever seeing us. A
+// keyboard's name does not change, so put it back whenever it went.
+void JackKeyboardPorts::keepNames()
+{
+    std::unique_lock guard(m_namesLock);
+    while (!m_namesStop) {
+        m_namesWake.wait_for(guard, std::chrono::milliseconds(250));
+        if (m_namesStop || !m_alive.load()) break;
+        if (namesIntact()) continue;
+        setPrettyName(m_client, m_clientUuid, m_name);
+        for (int i = 0; i < kPortCount; ++i) {
+            const std::string pretty = "Port" + std::to_string(i + 1);
+            setPrettyName(m_client, jack_port_uuid(m_out[i]), pretty);
+            setPrettyName(m_client, jack_port_uuid(m_in[i]), pretty);
+        }
+    }
 }
 
 void JackKeyboardPorts::close()
 {
     if (!m_client) return;
     m_alive = false;
+    {
+        std::lock_guard guard(m_namesLock);
+        m_namesStop = true;
+    }
+    m_namesWake.notify_all();
+    if (m_namesKeeper.joinable()) m_namesKeeper.join();
     jack_deactivate(m_client);
     if (!jack_uuid_empty(m_clientUuid)) jack_remove_property(m_client, m_clientUuid, JACK_METADATA_PRETTY_NAME);
     jack_uuid_clear(&m_clientUuid);

@@ -17,6 +17,7 @@
 #include <jack/uuid.h>
 
 #include <atomic>
+#include <condition_variable>
 #include <mutex>
 #include <semaphore.h>
 #include <thread>
@@ -36,6 +37,8 @@ private:
     static int process(std::uint32_t frames, void* arg);
     static void shutdown(void* arg);
     void drainInput();
+    void keepNames();
+    bool namesIntact() const;
 
     jack_client_t* m_client = nullptr;
     jack_port_t* m_in[kPortCount] = {};
@@ -45,6 +48,10 @@ private:
     std::mutex m_sendLock[kPortCount];
     SimRunner* m_runner = nullptr;
     std::thread m_worker;
+    std::thread m_namesKeeper;
+    std::mutex m_namesLock;
+    std::condition_variable m_namesWake;
+    bool m_namesStop = false; // under m_namesLock
     sem_t m_wake;
     std::atomic<bool> m_stop{false};
     std::atomic<bool> m_alive{false};
