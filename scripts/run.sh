@@ -21,7 +21,7 @@ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZENO_BUILD_TESTS=OF
 cmake --build "$build" --target zeno-keyboard-sim zeno-remote
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/zeno-run-XXXXXX")
-jack_pid=""
+jack_started=""
 sim_pid=""
 cleanup() {
   local status=$?
@@ -29,10 +29,8 @@ cleanup() {
     kill -TERM "$sim_pid" 2>/dev/null || true
     wait "$sim_pid" 2>/dev/null || true
   fi
-  if [ -n "$jack_pid" ] && kill -0 "$jack_pid" 2>/dev/null; then
-    kill -TERM "$jack_pid" 2>/dev/null || true
-    wait "$jack_pid" 2>/dev/null || true
-    echo "run: stopped the JACK server it started"
+  if [ -n "$jack_started" ]; then
+    bash scripts/jack-dummy.sh stop "$work/jack.state" | sed 's/^/run: /' || true
   fi
   if [ $status -ne 0 ] && [ -f "$work/simulator.log" ]; then
     echo "run: the simulator's last messages:" >&2
@@ -44,26 +42,10 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-jack_answers() { timeout 5 jack_lsp >/dev/null 2>&1; }
-if jack_answers; then
-  echo "run: using the JACK server that is already running"
-else
-  echo "run: starting a JACK server with the dummy driver"
-  # The dummy driver waits 21 ms between cycles unless told otherwise; one
-  # period (256 frames at 48 kHz) makes a backup four times faster.
-  jackd --no-realtime -d dummy -r 48000 -p 256 -w 5333 </dev/null >"$work/jackd.log" 2>&1 &
-  jack_pid=$!
-  for _ in $(seq 1 100); do
-    jack_answers && break
-    kill -0 "$jack_pid" 2>/dev/null || break
-    sleep 0.1
-  done
-  if ! jack_answers; then
-    echo "run: the JACK server did not come up:" >&2
-    cat "$work/jackd.log" >&2
-    exit 1
-  fi
-fi
+# The same start/stop the tests use: a server is started only when none
+# answers, and only the one started here is stopped again.
+bash scripts/jack-dummy.sh start "$work/jack.state" | sed 's/^/run: /'
+jack_started=1
 
 preset=$root/resources/BankPreset1.X5R
 load=()

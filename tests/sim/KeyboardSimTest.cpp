@@ -51,7 +51,7 @@ SimTemplate sampleTemplate()
 {
     SimTemplate t;
     t.setTemplateName("Strings Pad");
-    t.setVstiName("Halion");
+    t.setVstiName("KestrelOne");
     t.setControlType(1);
     for (int k = 0; k < 12; ++k) {
         t.setDisplayName(k, "Knob " + std::to_string(k + 1));
@@ -119,7 +119,7 @@ TEST(KeyboardSim, BulkRequestIsAnsweredByFifteenMessages)
         // Common block: template name then VSTi name, blank padded.
         const Bytes& common = out[1].bytes;
         EXPECT_EQ(std::string(common.begin() + 10, common.begin() + 23), "Strings Pad  ");
-        EXPECT_EQ(std::string(common.begin() + 23, common.begin() + 35), "Halion      ");
+        EXPECT_EQ(std::string(common.begin() + 23, common.begin() + 35), "KestrelOne  ");
         EXPECT_EQ(common[35], 1);
         EXPECT_EQ(common[36], 0);
         // Knob A1: remote number, display name, CC, format.
@@ -389,7 +389,7 @@ TEST(KeyboardSim, InstrumentNamePicksTheMatchingTemplate)
     ASSERT_EQ(out.size(), 2u);
     EXPECT_EQ(kb.currentTemplate(), 30);
     EXPECT_EQ(out[0].bytes.size(), 21u);
-    EXPECT_EQ(std::string(out[0].bytes.begin() + 8, out[0].bytes.begin() + 20), "Halion      ");
+    EXPECT_EQ(std::string(out[0].bytes.begin() + 8, out[0].bytes.begin() + 20), "KestrelOne  ");
     ASSERT_EQ(out[1].bytes.size(), 117u);
     EXPECT_EQ(out[1].bytes[6], 0x51);
     EXPECT_EQ(std::string(out[1].bytes.begin() + 8, out[1].bytes.begin() + 17), "100000401");
