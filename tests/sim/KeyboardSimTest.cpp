@@ -384,7 +384,7 @@ TEST(KeyboardSim, InstrumentNamePicksTheMatchingTemplate)
     KeyboardSim kb;
     SimTemplate t = sampleTemplate();
     kb.setEditBuffer(30, t);
-    const Bytes name = editorParamChange(0x50, 0x00, Bytes{'H', 'a', 'l', 'i', 'o', 'n', ' ', ' ', ' ', ' ', ' ', ' '});
+    const Bytes name = editorParamChange(0x50, 0x00, Bytes{'K', 'e', 's', 't', 'r', 'e', 'l', 'O', 'n', 'e', ' ', ' '});
     const auto out = kb.receive(kCommunicationPort, name);
     ASSERT_EQ(out.size(), 2u);
     EXPECT_EQ(kb.currentTemplate(), 30);
