@@ -180,7 +180,11 @@ std::shared_ptr<JackMIDIService> JackMIDIService::open(const char* clientName)
 void JackMIDIService::takeNamesSnapshot()
 {
     jack_description_t* all = nullptr;
-    const int count = jack_get_all_properties(&all);
+    int count = 0;
+    {
+        std::lock_guard metadata(m_metadataMutex);
+        count = jack_get_all_properties(&all);
+    }
     std::lock_guard names(m_namesMutex);
     for (int i = 0; i < count && all; ++i) {
         for (uint32_t k = 0; k < all[i].property_cnt; ++k) {
@@ -225,29 +229,50 @@ void JackMIDIService::onPropertyChanged(uint64_t subject, const char* key, bool 
     const bool prettyKey = !key || !*key || std::strcmp(key, JACK_METADATA_PRETTY_NAME) == 0;
     if (!prettyKey)
         return;
-    // The store is read directly (no server call), so this is safe here.
-    const QString value = deleted ? QString() : prettyName(subject);
+    // The new value is read where it is used: a metadata read here would race
+    // with the caller thread's own metadata calls inside libjack.
     std::lock_guard names(m_namesMutex);
     const uint64_t now = ++m_notifications;
-    if (value.isEmpty())
+    if (deleted)
         m_names.erase(subject);
     else
-        m_names[subject] = Announced {value, now};
+        m_names[subject] = Announced {QString(), now, true};
 }
 
 QString JackMIDIService::announcedName(uint64_t subject, uint64_t notBefore) const
 {
+    uint64_t seen = 0;
+    {
+        std::lock_guard names(m_namesMutex);
+        auto it = m_names.find(subject);
+        if (it == m_names.end() || (notBefore > 0 && it->second.seen <= notBefore))
+            return {};
+        if (!it->second.lookUp)
+            return it->second.name;
+        seen = it->second.seen;
+    }
+    QString value;
+    {
+        std::lock_guard metadata(m_metadataMutex);
+        value = prettyName(subject);
+    }
     std::lock_guard names(m_namesMutex);
     auto it = m_names.find(subject);
-    if (it == m_names.end() || (notBefore > 0 && it->second.seen <= notBefore))
-        return {};
-    return it->second.name;
+    if (it != m_names.end() && it->second.seen == seen) {
+        if (value.isEmpty())
+            m_names.erase(it);
+        else
+            it->second = Announced {value, seen, false};
+    }
+    return value;
 }
 
 void JackMIDIService::clearOwnNames(uint64_t subject)
 {
-    if (m_client)
+    if (m_client) {
+        std::lock_guard metadata(m_metadataMutex);
         jack_remove_properties(m_client, subject);
+    }
     std::lock_guard names(m_namesMutex);
     m_names.erase(subject);
 }

@@ -107,6 +107,7 @@ private:
     struct Announced {
         QString name;
         uint64_t seen = 0;
+        bool lookUp = false; // announced on the notification thread, read on first use
     };
 
     JackMIDIService() = default;
@@ -143,7 +144,11 @@ private:
     // notified since. A port registered later starts without a name; a
     // client registered later counts only names announced after it came.
     mutable std::mutex m_namesMutex; // taken by the notification thread: no server calls under it
-    std::unordered_map<uint64_t, Announced> m_names;
+    mutable std::unordered_map<uint64_t, Announced> m_names;
+    // libjack's metadata calls share per-client buffers and are not safe from
+    // two threads at once; every caller-side metadata call takes this. The
+    // notification thread makes none.
+    mutable std::mutex m_metadataMutex;
     QHash<QString, uint64_t> m_clientsSince; // client name -> notification count at its registration
     uint64_t m_notifications = 1;
 };
