@@ -16,9 +16,9 @@ keyboard="Velmor Zeno Series (simulated)"
 export JACK_NO_START_SERVER=1
 
 bash scripts/setup.sh
-echo "run: building zeno-keyboard-sim and zeno-remote in $build"
+echo "run: building the programs in $build"
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZENO_BUILD_TESTS=OFF -DZENO_BUILD_BENCH=OFF >/dev/null
-cmake --build "$build" --target zeno-keyboard-sim zeno-remote
+cmake --build "$build"
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/zeno-run-XXXXXX")
 jack_started=""
