@@ -151,27 +151,40 @@ void BM_LatencyVirtual(benchmark::State& state)
 }
 BENCHMARK(BM_LatencyVirtual)->Iterations(20000)->UseRealTime();
 
-void BM_LatencyJack(benchmark::State& state)
+// Opens an echo client on the JACK server and finds the port numbers of its
+// capture and playback port `pair` (1-based), or skips the benchmark. The
+// numbers belong to the returned accessor's listing: keep it while using them.
+std::unique_ptr<TUniMIDIPortAccessor> openJackEcho(benchmark::State& state, JackEchoDevice& echo, const char* name, int pair, int* in, int* out)
 {
     if (!JackMIDIService::serverAnswers()) {
         state.SkipWithError("no JACK server answers (scripts/jack-dummy.sh start <state>)");
-        return;
+        return nullptr;
     }
     ZenoMIDI::selectBackend(ZenoMIDI::Backend::Jack);
-    JackEchoDevice echo;
-    if (!echo.open("zeno-bench-echo", QString())) {
+    if (!echo.open(name, QString())) {
         state.SkipWithError("cannot open the echo client");
-        return;
+        return nullptr;
     }
     std::unique_ptr<TUniMIDIPortAccessor> accessor(MIDIPortAccessor());
+    const QString capture = QStringLiteral(";%1 capture_%2").arg(QLatin1String(name)).arg(pair);
+    const QString playback = QStringLiteral(";%1 playback_%2").arg(QLatin1String(name)).arg(pair);
+    for (const QString& e : accessor->getInputPortList())
+        if (e.endsWith(capture))
+            *in = e.section(';', 0, 0).toInt();
+    for (const QString& e : accessor->getOutputPortList())
+        if (e.endsWith(playback))
+            *out = e.section(';', 0, 0).toInt();
+    return accessor;
+}
+
+void BM_LatencyJack(benchmark::State& state)
+{
+    JackEchoDevice echo;
     int in = 0;
     int out = 0;
-    for (const QString& e : accessor->getInputPortList())
-        if (e.endsWith(";zeno-bench-echo capture_1"))
-            in = e.section(';', 0, 0).toInt();
-    for (const QString& e : accessor->getOutputPortList())
-        if (e.endsWith(";zeno-bench-echo playback_1"))
-            out = e.section(';', 0, 0).toInt();
+    const auto accessor = openJackEcho(state, echo, "zeno-bench-echo", 1, &in, &out);
+    if (!accessor)
+        return;
     LatencyReader reader;
     std::unique_ptr<TMIDITransport> input(MIDITransportInstance());
     std::unique_ptr<TMIDITransport> output(MIDITransportInstance());
@@ -199,25 +212,12 @@ BENCHMARK(BM_LatencyJack)->Iterations(500)->UseRealTime();
 // every message arrived.
 void BM_JackOpenSendClose(benchmark::State& state)
 {
-    if (!JackMIDIService::serverAnswers()) {
-        state.SkipWithError("no JACK server answers (scripts/jack-dummy.sh start <state>)");
-        return;
-    }
-    ZenoMIDI::selectBackend(ZenoMIDI::Backend::Jack);
     JackEchoDevice echo;
-    if (!echo.open("zeno-bench-route", QString())) {
-        state.SkipWithError("cannot open the echo client");
-        return;
-    }
-    std::unique_ptr<TUniMIDIPortAccessor> accessor(MIDIPortAccessor());
     int in = 0;
     int out = 0;
-    for (const QString& e : accessor->getInputPortList())
-        if (e.endsWith(";zeno-bench-route capture_5"))
-            in = e.section(';', 0, 0).toInt();
-    for (const QString& e : accessor->getOutputPortList())
-        if (e.endsWith(";zeno-bench-route playback_5"))
-            out = e.section(';', 0, 0).toInt();
+    const auto accessor = openJackEcho(state, echo, "zeno-bench-route", 5, &in, &out);
+    if (!accessor)
+        return;
     LatencyReader reader;
     std::unique_ptr<TMIDITransport> input(MIDITransportInstance());
     if (!input->openInput(in, &reader, 0)) {
